@@ -1,0 +1,74 @@
+#include "text/convert.h"
+
+#include <wchar.h>
+
+namespace {
+
+// The conversion calls take an output limit of capacity - 1 so that a second zero always fits
+// behind the converted terminator. A limit of 0 would turn the call into a size query that
+// writes nothing but reports the size needed, so capacities below 2 convert nothing.
+template <typename Unit>
+int Terminate(Unit* destination, int capacity, int written)
+{
+    if (capacity > 0)
+        destination[written] = 0;
+    return written;
+}
+
+}
+
+int AnsiToWide(WCHAR* destination, const char* source, int capacity)
+{
+    int written = 0;
+    if (capacity >= 2)
+        written = MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, source, -1, destination, capacity - 1);
+    return Terminate(destination, capacity, written);
+}
+
+int WideToUtf8(char* destination, const WCHAR* source, int capacity)
+{
+    int written = 0;
+    if (capacity >= 2)
+        written = WideCharToMultiByte(CP_UTF8, 0, source, -1, destination, capacity - 1, nullptr, nullptr);
+    return Terminate(destination, capacity, written);
+}
+
+int WideToAnsi(char* destination, const WCHAR* source, int capacity)
+{
+    int written = 0;
+    if (capacity >= 2)
+        written = WideCharToMultiByte(CP_ACP, WC_COMPOSITECHECK, source, -1, destination, capacity - 1,
+                                      nullptr, nullptr);
+    return Terminate(destination, capacity, written);
+}
+
+bool SameTextNoCaseW(const WCHAR* first, const WCHAR* second)
+{
+    const int capacity = MAX_PATH;
+    WCHAR upperFirst[capacity];
+    WCHAR upperSecond[capacity];
+    lstrcpynW(upperFirst, first, capacity);
+    lstrcpynW(upperSecond, second, capacity);
+    CharUpperBuffW(upperFirst, lstrlenW(upperFirst));
+    CharUpperBuffW(upperSecond, lstrlenW(upperSecond));
+    return wcscmp(upperFirst, upperSecond) == 0;
+}
+
+DWORD ParseHex(const char* text)
+{
+    DWORD value = 0;
+    if (text == nullptr)
+        return 0;
+    for (; *text != '\0'; ++text) {
+        const char c = *text;
+        DWORD digit = 0;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else if (c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        value = value * 16 + digit;
+    }
+    return value;
+}

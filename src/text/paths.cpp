@@ -1,0 +1,32 @@
+#include "text/paths.h"
+
+#include <string.h>
+
+bool IsPathSeparator(char c)
+{
+    return c == '\\' || c == '/';
+}
+
+char* AddPathSeparator(char* path)
+{
+    const size_t length = strlen(path);
+    if (length > 0 && IsPathSeparator(path[length - 1]))
+        return path;
+    if (length + 2 > static_cast<size_t>(pathCapacity))
+        return path;
+    path[length] = '\\';
+    path[length + 1] = '\0';
+    return path;
+}
+
+char* RemovePathSeparator(char* path)
+{
+    const size_t length = strlen(path);
+    if (length == 0)
+        return path;
+    if (length > 1 && path[length - 2] == ':')
+        return path;
+    if (IsPathSeparator(path[length - 1]))
+        path[length - 1] = '\0';
+    return path;
+}
