@@ -1,0 +1,3 @@
+#include "shell/mainwindow.h"
+
+bool statusBusy;

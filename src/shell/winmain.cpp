@@ -1,0 +1,18 @@
+// The entry point: display, WOW64 probe, environment, then the start-up steps in order.
+#include "shell/environment.h"
+#include "shell/startup.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
+{
+    mainWindow = nullptr;
+    SetLastError(ERROR_SUCCESS);
+    SetUpDisplay();
+    isWow64 = ProbeWow64();
+    appInstance = instance;
+    showCommand = show;
+    ProbeEnvironment();
+    // The steps after AppInit are not part of the program yet, so every run ends here.
+    AppInit();
+    ShutDown();
+    return 0;
+}
