@@ -1,0 +1,69 @@
+# Shared by the project's scripts: installing what is missing, building both targets, and a Wine
+# session that lives entirely inside the build tree. Source it; do not run it.
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+WINE=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver
+PACKAGES=(cmake make g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 xvfb xauth googletest)
+
+install_missing() {
+    local missing=() package
+    for package in "${PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    "${sudo[@]}" apt-get update -q
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+# build/i686 holds the shipped program, build/x86_64 the same sources with the tests.
+build_both() {
+    local target
+    for target in i686 x86_64; do
+        [ -f "$ROOT/build/$target/CMakeCache.txt" ] ||
+            cmake -S "$ROOT" -B "$ROOT/build/$target" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-$target.cmake" >/dev/null
+        cmake --build "$ROOT/build/$target" -j"$(nproc)"
+    done
+}
+
+# Starts Xvfb and one wineserver for the x86_64 build tree's prefix, creating the prefix when it
+# is missing. HOME points into the build tree too: the prefix's Desktop links to it.
+start_wine_session() {
+    local tree="$ROOT/build/x86_64" display
+    export WINEPREFIX="$tree/wineprefix" HOME="$tree/home" WINEDEBUG=-all
+    # Wine speaks German with it even where the host has no such locale; bash would complain.
+    { export LC_ALL=de_DE.UTF-8; } 2>/dev/null
+    export WINEDLLOVERRIDES="winemenubuilder.exe=d"
+    mkdir -p "$HOME"
+    for display in $(seq 90 199); do
+        [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ] || break
+    done
+    Xvfb ":$display" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
+    XVFB_PID=$!
+    export DISPLAY=":$display"
+    trap stop_wine_session EXIT
+    local tries
+    for tries in $(seq 100); do
+        [ -e "/tmp/.X11-unix/X$display" ] && break
+        sleep 0.1
+    done
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        echo "Creating the Wine prefix in $WINEPREFIX"
+        # No Mono or Gecko: their installers would ask, and nothing here needs them.
+        WINEDLLOVERRIDES="$WINEDLLOVERRIDES;mscoree=;mshtml=" "$WINE" wineboot -i >/dev/null 2>&1
+        "$WINESERVER" -w
+    fi
+    "$WINESERVER" -p
+    # The first program of a session starts Wine's services, which outlive it and keep its
+    # standard handles: started here, they hold /dev/null instead of a test runner's pipes.
+    "$WINE" wineboot </dev/null >/dev/null 2>&1
+}
+
+stop_wine_session() {
+    "$WINESERVER" -k 2>/dev/null
+    [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null
+    XVFB_PID=
+}
