@@ -7,65 +7,40 @@
 
 namespace {
 
-struct PathCase {
-    const char* path;
-    const char* expected;
-};
-
-TEST(AddPathSeparator, EndsEveryPathInOneSeparator)
+TEST(PathSeparators, AreAddedAndRemovedOnceButDriveRootsKeepTheirs)
 {
-    const PathCase cases[] = {
-        {"", "\\"},
-        {"C:", "C:\\"},
-        {"C:\\", "C:\\"},
-        {"C:\\Programme\\Pelmora-Tastatur", "C:\\Programme\\Pelmora-Tastatur\\"},
-        {"C:\\Programme\\", "C:\\Programme\\"},
-        {"C:/Programme/", "C:/Programme/"},
-        {"\\\\server\\share", "\\\\server\\share\\"},
+    const struct {
+        const char* path;
+        const char* added;
+        const char* removed;
+    } cases[] = {
+        {"", "\\", ""},
+        {"\\", "\\", ""},
+        {"C:", "C:\\", "C:"},
+        {"C:\\", "C:\\", "C:\\"},
+        {"C:/", "C:/", "C:/"},
+        {"C:\\Temp", "C:\\Temp\\", "C:\\Temp"},
+        {"C:\\Temp/", "C:\\Temp/", "C:\\Temp"},
+        {"C:\\Temp\\\\", "C:\\Temp\\\\", "C:\\Temp\\"},
     };
-    for (const PathCase& c : cases) {
+    for (const auto& c : cases) {
         char path[pathCapacity];
-        strcpy(path, c.path);
-        EXPECT_EQ(path, AddPathSeparator(path));
-        EXPECT_STREQ(c.expected, path) << "from " << c.path;
+        EXPECT_STREQ(c.added, AddPathSeparator(strcpy(path, c.path))) << c.path;
+        EXPECT_STREQ(c.removed, RemovePathSeparator(strcpy(path, c.path))) << c.path;
     }
 }
 
-TEST(AddPathSeparator, NeverWritesBeyondAFullBuffer)
+TEST(PathSeparators, NoSeparatorIsWrittenBeyondAFullBuffer)
 {
     char buffer[pathCapacity + 1];
     memset(buffer, 'a', sizeof(buffer));
-    buffer[pathCapacity - 2] = '\0';  // 258 characters: the backslash still fits
-    AddPathSeparator(buffer);
-    EXPECT_EQ(std::string(pathCapacity - 2, 'a') + "\\", buffer);
+    buffer[pathCapacity - 2] = '\0';
+    EXPECT_EQ(std::string(pathCapacity - 2, 'a') + "\\", AddPathSeparator(buffer));
 
     memset(buffer, 'a', sizeof(buffer));
-    buffer[pathCapacity - 1] = '\0';  // 259 characters: no room left
-    AddPathSeparator(buffer);
-    EXPECT_EQ(std::string(pathCapacity - 1, 'a'), buffer);
+    buffer[pathCapacity - 1] = '\0';
+    EXPECT_EQ(std::string(pathCapacity - 1, 'a'), AddPathSeparator(buffer));
     EXPECT_EQ('a', buffer[pathCapacity]);
-}
-
-TEST(RemovePathSeparator, RemovesOneTrailingSeparatorButKeepsDriveRoots)
-{
-    const PathCase cases[] = {
-        {"", ""},
-        {"\\", ""},
-        {"/", ""},
-        {"C:\\", "C:\\"},
-        {"C:/", "C:/"},
-        {"C:", "C:"},
-        {"C:\\Temp\\", "C:\\Temp"},
-        {"C:\\Temp/", "C:\\Temp"},
-        {"C:\\Temp\\\\", "C:\\Temp\\"},
-        {"C:\\Temp", "C:\\Temp"},
-    };
-    for (const PathCase& c : cases) {
-        char path[pathCapacity];
-        strcpy(path, c.path);
-        EXPECT_EQ(path, RemovePathSeparator(path));
-        EXPECT_STREQ(c.expected, path) << "from " << c.path;
-    }
 }
 
 }
