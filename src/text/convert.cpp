@@ -1,5 +1,6 @@
 #include "text/convert.h"
 
+#include <string.h>
 #include <wchar.h>
 
 namespace {
@@ -71,4 +72,20 @@ DWORD ParseHex(const char* text)
         value = value * 16 + digit;
     }
     return value;
+}
+
+int CopyText(char* destination, int capacity, const char* source)
+{
+    if (capacity <= 0)
+        return 0;
+    int length = 0;
+    while (source[length] != '\0') {
+        const int size = IsDBCSLeadByte(static_cast<BYTE>(source[length])) && source[length + 1] != '\0' ? 2 : 1;
+        if (length + size > capacity - 1)
+            break;
+        length += size;
+    }
+    memcpy(destination, source, length);
+    destination[length] = '\0';
+    return length;
 }

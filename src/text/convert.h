@@ -25,3 +25,7 @@ bool SameTextNoCaseW(const WCHAR* first, const WCHAR* second);
 // The value of a hexadecimal text, wrapping in 32 bits; a character that is no hexadecimal
 // digit counts as 0 but still shifts the value. A null text gives 0.
 DWORD ParseHex(const char* text);
+
+// Copies `source` into `destination` of `capacity` bytes, cut where it does not fit but never
+// inside a double-byte character. Returns the bytes copied, terminator not counted.
+int CopyText(char* destination, int capacity, const char* source);
