@@ -1,3 +1,144 @@
 #include "shell/mainwindow.h"
 
+#include "shell/environment.h"
+#include "shell/launch.h"
+#include "shell/startup.h"
+#include "text/convert.h"
+#include "text/format.h"
+
+char statusText[statusTextCapacity];
 bool statusBusy;
+bool centerWindow;
+
+namespace {
+
+char className[MAX_PATH];
+
+void RepaintNow()
+{
+    if (mainWindow != nullptr) {
+        InvalidateRect(mainWindow, nullptr, TRUE);
+        UpdateWindow(mainWindow);
+    }
+}
+
+void ShowCursorNow(HCURSOR cursor)
+{
+    currentCursor = cursor;
+    SetCursor(cursor);
+}
+
+void Paint(HWND window)
+{
+    RECT update;
+    if (!GetUpdateRect(window, &update, FALSE))
+        GetClientRect(window, &update);
+    PAINTSTRUCT paint;
+    const HDC dc = BeginPaint(window, &paint);
+    if (!AppPaint(dc, &update)) {
+        SetBkMode(dc, TRANSPARENT);
+        SetViewportOrgEx(dc, 0, 0, nullptr);
+        RECT client;
+        GetClientRect(window, &client);
+        DrawTextA(dc, statusText, -1, &client, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    }
+    EndPaint(window, &paint);
+}
+
+// Realises the program's palette in the window's device context; false when the display needs
+// no palette.
+bool RealizeWindowPalette(HWND window, bool updateColors)
+{
+    if (!usePalette || appPalette == nullptr)
+        return false;
+    const HDC dc = GetDC(window);
+    SelectPalette(dc, appPalette, FALSE);
+    RealizePalette(dc);
+    if (updateColors)
+        UpdateColors(dc);
+    InvalidateRect(window, nullptr, TRUE);
+    ReleaseDC(window, dc);
+    return true;
+}
+
+}
+
+bool CreateMainWindow()
+{
+    WNDCLASSEXA windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = MainWindowProc;
+    windowClass.hInstance = appInstance;
+    windowClass.hIcon = LoadIconA(appInstance, "aaProgramIcon");
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    // The program carries no small icon of its own, so the class takes the icon group again.
+    windowClass.hIconSm = LoadIconA(appInstance, "aaProgramSmallIcon");
+    if (windowClass.hIcon == nullptr)
+        windowClass.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
+    if (windowClass.hIconSm == nullptr)
+        windowClass.hIconSm = windowClass.hIcon;
+    CopyText(className, MAX_PATH, programName);
+    windowClass.lpszClassName = className;
+    RegisterClassExA(&windowClass);
+
+    int x = CW_USEDEFAULT;
+    int y = CW_USEDEFAULT;
+    int width = CW_USEDEFAULT;
+    int height = CW_USEDEFAULT;
+    if (centerWindow) {
+        width = screenWidth / 4;
+        height = screenHeight / 6;
+        x = (screenWidth - width) / 2;
+        y = (screenHeight - height) / 2;
+    }
+    mainWindow = CreateWindowExA(0, className, windowTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
+                                 x, y, width, height, nullptr, nullptr, appInstance, nullptr);
+    ownerWindow = mainWindow;
+    ShowWindow(mainWindow, showCommand);
+    UpdateWindow(mainWindow);
+    return true;
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_DESTROY:
+        ShutDown();
+        return 0;
+    case WM_PAINT:
+        Paint(window);
+        return 0;
+    case WM_COMMAND:
+        return HandleCommand(LOWORD(wParam));
+    case WM_MOUSEMOVE:
+        SetCursor(currentCursor);
+        return 0;
+    case WM_QUERYNEWPALETTE:
+        return RealizeWindowPalette(window, false) ? 1 : 0;
+    case WM_PALETTECHANGED:
+        if (reinterpret_cast<HWND>(wParam) != window)
+            RealizeWindowPalette(window, true);
+        break;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void SetStatus(const char* format, ...)
+{
+    va_list arguments;
+    va_start(arguments, format);
+    FormatText(statusText, statusTextCapacity, format, arguments);
+    va_end(arguments);
+    RepaintNow();
+    ShowCursorNow(waitCursor);
+    statusBusy = true;
+}
+
+void ClearStatus()
+{
+    statusText[0] = '\0';
+    RepaintNow();
+    ShowCursorNow(normalCursor);
+    statusBusy = false;
+}

@@ -1,5 +1,31 @@
-// The main window and its status line.
+// The main window: a plain white client area with one centred status line. It owns every
+// message box; while a status text is shown the wait cursor stays.
+//
+// The status line paints at once (no message loop runs while the uninstaller works), and a text
+// stays until the next SetStatus or ClearStatus.
 #pragma once
 
-// A status text is shown; while true the wait cursor stays.
-extern bool statusBusy;
+#include <windows.h>
+
+const int statusTextCapacity = 500;
+
+extern char statusText[statusTextCapacity];  // the status line; empty when idle
+extern bool statusBusy;    // a status text is shown: the wait cursor stays
+extern bool centerWindow;  // create the window centred, a quarter wide and a sixth high
+
+// Registers the window class named programName, creates the window titled windowTitle and shows
+// it; sets mainWindow and ownerWindow (null when creation failed). Returns true.
+bool CreateMainWindow();
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Shows a formatted status text at once, with the wait cursor; a text that does not fit
+// statusTextCapacity is cut.
+void SetStatus(const char* format, ...);
+
+// Empties the status line and returns to the normal cursor.
+void ClearStatus();
+
+// Application hooks, supplied by the application.
+bool AppPaint(HDC dc, const RECT* update);  // true: the application painted the client area
+LONG AppCommand(WORD command);              // the result of a WM_COMMAND

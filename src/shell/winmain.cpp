@@ -1,5 +1,6 @@
 // The entry point: display, WOW64 probe, environment, then the start-up steps in order.
 #include "shell/environment.h"
+#include "shell/mainwindow.h"
 #include "shell/startup.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
@@ -11,8 +12,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
     appInstance = instance;
     showCommand = show;
     ProbeEnvironment();
-    // The steps after AppInit are not part of the program yet, so every run ends here.
-    AppInit();
+    // The invocation check and the uninstall sequence are not part of the program yet: a run
+    // ends once its window is shown.
+    if (AppInit())
+        CreateMainWindow();
     ShutDown();
     return 0;
 }
