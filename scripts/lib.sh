@@ -29,27 +29,38 @@ build_both() {
     done
 }
 
-# Starts Xvfb and one wineserver for the x86_64 build tree's prefix, creating the prefix when it
-# is missing. HOME points into the build tree too: the prefix's Desktop links to it.
-start_wine_session() {
-    local tree="$ROOT/build/x86_64" display
-    export WINEPREFIX="$tree/wineprefix" HOME="$tree/home" WINEDEBUG=-all
-    # Wine speaks German with it even where the host has no such locale; bash would complain.
-    { export LC_ALL=de_DE.UTF-8; } 2>/dev/null
-    export WINEDLLOVERRIDES="winemenubuilder.exe=d"
-    mkdir -p "$HOME"
+# Starts an Xvfb screen of the given depth on a free display; sets FREE_DISPLAY.
+XVFB_PIDS=()
+start_xvfb() {
+    local depth=$1 display tries
     for display in $(seq 90 199); do
         [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ] || break
     done
-    Xvfb ":$display" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
-    XVFB_PID=$!
-    export DISPLAY=":$display"
-    trap stop_wine_session EXIT
-    local tries
+    Xvfb ":$display" -screen 0 "1920x1080x$depth" -nolisten tcp >/dev/null 2>&1 &
+    XVFB_PIDS+=($!)
     for tries in $(seq 100); do
         [ -e "/tmp/.X11-unix/X$display" ] && break
         sleep 0.1
     done
+    FREE_DISPLAY=":$display"
+}
+
+# Starts the screens and one wineserver for the x86_64 build tree's prefix, creating the prefix
+# when it is missing. HOME points into the build tree too: the prefix's Desktop links to it.
+start_wine_session() {
+    local tree="$ROOT/build/x86_64"
+    export WINEPREFIX="$tree/wineprefix" HOME="$tree/home" WINEDEBUG=-all
+    # Wine speaks German with it even where the host has no such locale; bash would complain.
+    { export LC_ALL=de_DE.UTF-8; } 2>/dev/null
+    # No debugger: a crashing test program ends at once instead of waiting in winedbg.
+    export WINEDLLOVERRIDES="winemenubuilder.exe=d;winedbg.exe=d"
+    mkdir -p "$HOME"
+    trap stop_wine_session EXIT
+    start_xvfb 24
+    export DISPLAY=$FREE_DISPLAY
+    # A second screen of 256 colours for the palette tests.
+    start_xvfb 8
+    export EIGHT_BIT_DISPLAY=$FREE_DISPLAY
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         echo "Creating the Wine prefix in $WINEPREFIX"
         # No Mono or Gecko: their installers would ask, and nothing here needs them.
@@ -59,11 +70,13 @@ start_wine_session() {
     "$WINESERVER" -p
     # The first program of a session starts Wine's services, which outlive it and keep its
     # standard handles: started here, they hold /dev/null instead of a test runner's pipes.
-    "$WINE" wineboot </dev/null >/dev/null 2>&1
+    # Unmanaged windows: with no window manager on Xvfb, Wine would wait about two seconds for
+    # one whenever a window (a message box, say) is destroyed.
+    "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
 }
 
 stop_wine_session() {
     "$WINESERVER" -k 2>/dev/null
-    [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null
-    XVFB_PID=
+    [ ${#XVFB_PIDS[@]} -eq 0 ] || kill "${XVFB_PIDS[@]}" 2>/dev/null
+    XVFB_PIDS=()
 }

@@ -7,14 +7,13 @@
 
 #include <string>
 
+#include "support.h"
+
 namespace {
 
 std::string ProgramPath()
 {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    *strrchr(path, '\\') = '\0';
-    return std::string(path) + "\\Uninstall_Pelmoradrv.exe";
+    return BuiltProgramPath("Uninstall_Pelmoradrv.exe");
 }
 
 // The program's exit code; -1 when it could not start or did not end in time.

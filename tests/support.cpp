@@ -1,0 +1,81 @@
+#include "support.h"
+
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include <algorithm>
+
+std::string BuiltProgramPath(const char* fileName)
+{
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    *strrchr(path, '\\') = '\0';
+    return std::string(path) + "\\" + fileName;
+}
+
+std::string ReadWholeFile(const std::string& path)
+{
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return std::string();
+    std::string content(GetFileSize(file, nullptr), '\0');
+    DWORD read = 0;
+    if (!content.empty() && !ReadFile(file, &content[0], content.size(), &read, nullptr))
+        read = 0;
+    CloseHandle(file);
+    content.resize(read);
+    return content;
+}
+
+bool WaitForFileLines(const std::string& path, int lines, DWORD milliseconds)
+{
+    for (DWORD waited = 0; waited <= milliseconds; waited += 20) {
+        const std::string content = ReadWholeFile(path);
+        if (std::count(content.begin(), content.end(), '\n') >= lines)
+            return true;
+        Sleep(20);
+    }
+    return false;
+}
+
+std::string ScratchFile(const char* name)
+{
+    char directory[MAX_PATH];
+    GetTempPathA(MAX_PATH, directory);
+    const std::string path = std::string(directory) + name;
+    DeleteFileA(path.c_str());
+    return path;
+}
+
+BoxDriver StartBoxDriver(const char* answers)
+{
+    BoxDriver driver = {nullptr, ScratchFile("boxdriver-record.txt")};
+    std::string commandLine =
+        "\"" + BuiltProgramPath("boxdriver.exe") + "\" --out \"" + driver.recordPath + "\" " + answers;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        CloseHandle(process.hThread);
+        driver.process = process.hProcess;
+    }
+    return driver;
+}
+
+std::string FinishBoxDriver(BoxDriver& driver)
+{
+    if (driver.process == nullptr) {
+        ADD_FAILURE() << "boxdriver.exe did not start";
+        return std::string();
+    }
+    DWORD exitCode = 1;
+    if (WaitForSingleObject(driver.process, 20000) != WAIT_OBJECT_0)
+        TerminateProcess(driver.process, 1);
+    GetExitCodeProcess(driver.process, &exitCode);
+    CloseHandle(driver.process);
+    driver.process = nullptr;
+    const std::string records = ReadWholeFile(driver.recordPath);
+    EXPECT_EQ(0u, exitCode) << records;
+    return exitCode == 0 ? records : std::string();
+}

@@ -1,0 +1,31 @@
+// Helpers shared by the test suites: the test tools next to the test program, and files.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// Full path of a program built next to the tests ("Uninstall_Pelmoradrv.exe", "boxdriver.exe").
+std::string BuiltProgramPath(const char* fileName);
+
+// The whole content of a file; empty when it cannot be read.
+std::string ReadWholeFile(const std::string& path);
+
+// Waits up to `milliseconds` for the file to exist with at least `lines` line feeds in it.
+bool WaitForFileLines(const std::string& path, int lines, DWORD milliseconds);
+
+// A scratch file path in the test prefix's temporary directory, deleted first.
+std::string ScratchFile(const char* name);
+
+// The message-box driver running in its own process, answering boxes in order.
+struct BoxDriver {
+    HANDLE process;
+    std::string recordPath;
+};
+
+// Starts boxdriver.exe with answers such as "YES" or "OK NO"; the process is null on failure.
+BoxDriver StartBoxDriver(const char* answers);
+
+// Waits for the driver to end; returns its records, or "" with a test failure when it did not
+// end in time or ended with an error.
+std::string FinishBoxDriver(BoxDriver& driver);

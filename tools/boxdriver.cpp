@@ -1,0 +1,405 @@
+// boxdriver.exe --out FILE [--timeout MS] ANSWER...
+//
+// Test tool: finds real message boxes of any process and answers them.
+//
+// - Each ANSWER (OK, CANCEL, YES or NO) answers the next message box that
+//   appears, in order. A message box is a visible top-level window of class
+//   "#32770" of any process with a static control of id 0xFFFF (the message
+//   text). Boxes already on the screen when the tool starts count too; when
+//   several are present, the first one in EnumWindows order (top of the
+//   Z-order) is taken. A box is handled once: after answering it, the tool
+//   waits until the window is gone (IsWindow false) before looking for the
+//   next one.
+// - FILE is created/truncated at start. For every box handled a record is
+//   appended to FILE (flushed after each record) and printed to stdout:
+//       caption: <window text of the box>
+//       text: <text of control 0xFFFF>
+//       buttons: <present among OK CANCEL ABORT RETRY IGNORE YES NO, in this
+//                 order, separated by one blank>
+//       icon: <information|question|exclamation|error|none|unknown>
+//       owner: <GetWindow(box, GW_OWNER) as 0x%llX, or 0>
+//       pid: <process id of the box>
+//       answered: <the ANSWER used>
+//       (one empty line)
+//   In caption and text, backslash is written as \\, CR as \r, LF as \n and
+//   TAB as \t; all other bytes are written as they are (ANSI code page).
+//   Lines end in LF only, in FILE and on stdout.
+// - icon: "none" when the box has no icon (no visible SS_ICON static, or
+//   STM_GETICON gives no icon). Otherwise the icon's pixels are read from the
+//   screen and compared with the standard icons (IDI_ASTERISK, IDI_QUESTION,
+//   IDI_EXCLAMATION, IDI_HAND) drawn on the box's background; the handle
+//   itself is useless because icon handles belong to the box's process.
+//   "unknown" when no standard icon matches within about one second (e.g. a
+//   custom icon, or the box stays covered by a topmost window).
+// - Answering: the button with the answer's id must exist in the box; the
+//   tool posts WM_COMMAND(MAKEWPARAM(id, BN_CLICKED), button) to the box.
+//   If it does not exist, the record says "answered: NONE (no such button)",
+//   the box is closed with its first button present (order as above) and the
+//   tool exits with code 3.
+// - --timeout MS (default 10000) is how long to wait for EACH box to appear.
+//   When it runs out, "timeout: no box appeared for answer <ANSWER>" goes to
+//   FILE and stdout, exit code 2. The same time bounds the wait for an
+//   answered box to close: "timeout: box did not close after answer
+//   <ANSWER>", exit code 2.
+// - Exit codes: 0 every answer used, 2 timeout, 3 no such button, 64 bad
+//   usage (message on stderr), 1 FILE cannot be written.
+// - Polls every 20 ms with EnumWindows.
+
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+static const DWORD kPollMs = 20;
+static const LRESULT kMaxText = 65536;
+static const UINT kSendTimeoutMs = 2000;
+
+// Buttons in the order the record lists them.
+static const int kButtonIds[] = {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO};
+static const char* const kButtonNames[] = {"OK", "CANCEL", "ABORT", "RETRY", "IGNORE", "YES", "NO"};
+static const int kButtonCount = 7;
+
+static FILE* g_out = nullptr;
+static DWORD g_timeoutMs = 10000;
+static std::vector<int> g_answers;  // button ids, in order
+
+static int usage(const char* why) {
+    fprintf(stderr, "boxdriver: %s\nusage: boxdriver.exe --out FILE [--timeout MS] ANSWER...\n"
+                    "  ANSWER: OK, CANCEL, YES or NO\n", why);
+    return 64;
+}
+
+static const char* buttonName(int id) {
+    for (int i = 0; i < kButtonCount; ++i) {
+        if (kButtonIds[i] == id) return kButtonNames[i];
+    }
+    return "?";
+}
+
+// Returns the button id for an answer word, or 0.
+static int answerId(const char* word) {
+    static const char* const names[] = {"OK", "CANCEL", "YES", "NO"};
+    static const int ids[] = {IDOK, IDCANCEL, IDYES, IDNO};
+    for (int i = 0; i < 4; ++i) {
+        if (strcmp(word, names[i]) == 0) return ids[i];
+    }
+    return 0;
+}
+
+// Writes to FILE and stdout; flushes both so a reader sees whole records.
+static void emit(const std::string& s) {
+    fwrite(s.data(), 1, s.size(), g_out);
+    fflush(g_out);
+    fwrite(s.data(), 1, s.size(), stdout);
+    fflush(stdout);
+}
+
+static std::string escapeText(const std::string& in) {
+    std::string out;
+    out.reserve(in.size() + 16);
+    for (char c : in) {
+        switch (c) {
+            case '\\': out += "\\\\"; break;
+            case '\r': out += "\\r"; break;
+            case '\n': out += "\\n"; break;
+            case '\t': out += "\\t"; break;
+            default: out += c; break;
+        }
+    }
+    return out;
+}
+
+// ANSI text of a window of any process. SendMessageTimeout so that a hung
+// box process cannot hang the tool; the length bounds the buffer.
+static std::string windowText(HWND hwnd) {
+    DWORD_PTR len = 0;
+    if (!SendMessageTimeoutA(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &len)) {
+        return std::string();
+    }
+    if ((LRESULT)len >= kMaxText) len = kMaxText - 1;
+    std::vector<char> buf(len + 1, '\0');
+    DWORD_PTR got = 0;
+    if (!SendMessageTimeoutA(hwnd, WM_GETTEXT, (WPARAM)buf.size(), (LPARAM)buf.data(), SMTO_ABORTIFHUNG,
+                             kSendTimeoutMs, &got)) {
+        return std::string();
+    }
+    if (got > len) got = len;
+    return std::string(buf.data(), got);
+}
+
+static bool hasClass(HWND hwnd, const char* cls) {
+    char name[64] = {};
+    if (!GetClassNameA(hwnd, name, sizeof name)) return false;
+    return lstrcmpiA(name, cls) == 0;
+}
+
+// The message text control: a static child with id 0xFFFF (compared on the
+// low word because the id may read back as -1).
+static HWND textControl(HWND box) {
+    for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        if ((GetDlgCtrlID(c) & 0xFFFF) == 0xFFFF && hasClass(c, "Static")) return c;
+    }
+    return nullptr;
+}
+
+static BOOL CALLBACK findBoxProc(HWND hwnd, LPARAM lp) {
+    if (!IsWindowVisible(hwnd) || !hasClass(hwnd, "#32770") || !textControl(hwnd)) return TRUE;
+    *(HWND*)lp = hwnd;
+    return FALSE;
+}
+
+static HWND findBox() {
+    HWND found = nullptr;
+    EnumWindows(findBoxProc, (LPARAM)&found);  // returns FALSE when stopped early: not an error
+    return found;
+}
+
+static std::string buttonList(HWND box) {
+    std::string s;
+    for (int i = 0; i < kButtonCount; ++i) {
+        if (!GetDlgItem(box, kButtonIds[i])) continue;
+        if (!s.empty()) s += ' ';
+        s += kButtonNames[i];
+    }
+    return s;
+}
+
+static HWND iconControl(HWND box) {
+    for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        LONG style = GetWindowLongA(c, GWL_STYLE);
+        if ((style & SS_TYPEMASK) == SS_ICON && hasClass(c, "Static")) return c;
+    }
+    return nullptr;
+}
+
+// A 32-bit top-down DIB selected into a memory DC; pixels are 0x00RRGGBB.
+static HDC makeCanvas(int w, int h, DWORD** bits, HBITMAP* bmp) {
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    HDC dc = CreateCompatibleDC(nullptr);
+    if (!dc) return nullptr;
+    *bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, (void**)bits, nullptr, 0);
+    if (!*bmp || !SelectObject(dc, *bmp)) {
+        if (*bmp) DeleteObject(*bmp);
+        DeleteDC(dc);
+        return nullptr;
+    }
+    return dc;
+}
+
+static void freeCanvas(HDC dc, HBITMAP bmp) {
+    DeleteDC(dc);
+    DeleteObject(bmp);
+}
+
+static long long pixelDistance(const DWORD* a, const DWORD* b, int n) {
+    long long sum = 0;
+    for (int i = 0; i < n; ++i) {
+        for (int shift = 0; shift < 24; shift += 8) {
+            sum += abs((int)((a[i] >> shift) & 0xFF) - (int)((b[i] >> shift) & 0xFF));
+        }
+    }
+    return sum;
+}
+
+// One attempt: reads the icon's pixels from the screen and returns the name
+// of the standard icon they match, or nullptr. Each reference is drawn on
+// the colour just left of the control, so alpha edges blend the same way.
+static const char* matchIconOnScreen(HWND icon) {
+    static const LPCSTR ids[] = {IDI_ASTERISK, IDI_QUESTION, IDI_EXCLAMATION, IDI_HAND};
+    static const char* const names[] = {"information", "question", "exclamation", "error"};
+    RECT r;
+    if (!GetWindowRect(icon, &r)) return nullptr;
+    int w = r.right - r.left, h = r.bottom - r.top;
+    if (w <= 0 || h <= 0 || w > 256 || h > 256) return nullptr;
+    HDC screen = GetDC(nullptr);
+    if (!screen) return nullptr;
+    DWORD* shot = nullptr;
+    HBITMAP shotBmp = nullptr;
+    HDC shotDc = makeCanvas(w, h, &shot, &shotBmp);
+    const char* result = nullptr;
+    COLORREF bg = GetPixel(screen, r.left - 1, r.top);
+    if (shotDc && bg != CLR_INVALID && BitBlt(shotDc, 0, 0, w, h, screen, r.left, r.top, SRCCOPY)) {
+        GdiFlush();  // DIB bits are read directly below
+        long long best = -1;
+        int bestIdx = -1;
+        for (int k = 0; k < 4; ++k) {
+            DWORD* ref = nullptr;
+            HBITMAP refBmp = nullptr;
+            HDC refDc = makeCanvas(w, h, &ref, &refBmp);
+            if (!refDc) continue;
+            HBRUSH brush = CreateSolidBrush(bg);
+            RECT all = {0, 0, w, h};
+            HICON stdIcon = LoadIcon(nullptr, ids[k]);
+            if (brush && stdIcon && FillRect(refDc, &all, brush) &&
+                DrawIconEx(refDc, 0, 0, stdIcon, w, h, 0, nullptr, DI_NORMAL)) {
+                GdiFlush();
+                long long d = pixelDistance(shot, ref, w * h);
+                if (best < 0 || d < best) {
+                    best = d;
+                    bestIdx = k;
+                }
+            }
+            if (brush) DeleteObject(brush);
+            freeCanvas(refDc, refBmp);
+        }
+        // Accept at most 1 per colour channel on average: the standard icons
+        // differ from each other by far more (information vs question ~5).
+        if (bestIdx >= 0 && best <= 3LL * w * h) result = names[bestIdx];
+    }
+    if (shotDc) freeCanvas(shotDc, shotBmp);
+    ReleaseDC(nullptr, screen);
+    return result;
+}
+
+static const char* detectIcon(HWND box) {
+    HWND icon = iconControl(box);
+    if (!icon || !IsWindowVisible(icon)) return "none";
+    DWORD_PTR handle = 0;
+    if (!SendMessageTimeoutA(icon, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &handle)) return "unknown";
+    if (!handle) return "none";
+    // The box may not be painted yet or may be covered by another box:
+    // retry, and bring it to the top of the Z-order once.
+    bool raised = false;
+    for (int attempt = 0; attempt < 50 && IsWindow(box); ++attempt) {
+        const char* name = matchIconOnScreen(icon);
+        if (name) return name;
+        if (!raised) {
+            raised = true;
+            if (!SetWindowPos(box, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE)) {
+                fprintf(stderr, "boxdriver: cannot raise box (error %lu)\n", GetLastError());
+            }
+        }
+        Sleep(kPollMs);
+    }
+    return "unknown";
+}
+
+// Presses a button by posting the notification the button itself would send.
+static bool press(HWND box, int id) {
+    HWND button = GetDlgItem(box, id);
+    if (!button) return false;
+    if (!PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)button)) {
+        fprintf(stderr, "boxdriver: cannot post to box (error %lu)\n", GetLastError());
+        return false;
+    }
+    return true;
+}
+
+static bool waitGone(HWND box) {
+    ULONGLONG start = GetTickCount64();
+    while (IsWindow(box)) {
+        if (GetTickCount64() - start >= g_timeoutMs) return false;
+        Sleep(kPollMs);
+    }
+    return true;
+}
+
+static HWND waitForBox() {
+    ULONGLONG start = GetTickCount64();
+    for (;;) {
+        HWND box = findBox();
+        if (box) return box;
+        if (GetTickCount64() - start >= g_timeoutMs) return nullptr;
+        Sleep(kPollMs);
+    }
+}
+
+static std::string hexHandle(HWND h) {
+    if (!h) return "0";
+    char buf[32];
+    snprintf(buf, sizeof buf, "0x%llX", (unsigned long long)(ULONG_PTR)h);
+    return buf;
+}
+
+// Handles one answer; returns the exit code to stop with, or -1 to go on.
+static int handleAnswer(int answer) {
+    for (;;) {
+        HWND box = waitForBox();
+        if (!box) {
+            emit(std::string("timeout: no box appeared for answer ") + buttonName(answer) + "\n");
+            return 2;
+        }
+        HWND textCtl = textControl(box);
+        std::string caption = windowText(box);
+        std::string text = textCtl ? windowText(textCtl) : std::string();
+        std::string buttons = buttonList(box);
+        const char* icon = detectIcon(box);
+        HWND owner = GetWindow(box, GW_OWNER);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(box, &pid);
+        // Closed by someone else while being read: not answered, look again.
+        if (!IsWindow(box)) continue;
+
+        bool exists = GetDlgItem(box, answer) != nullptr;
+        std::string rec = "caption: " + escapeText(caption) + "\n" + "text: " + escapeText(text) + "\n" +
+                          "buttons: " + buttons + "\n" + "icon: " + icon + "\n" + "owner: " + hexHandle(owner) +
+                          "\n" + "pid: " + std::to_string(pid) + "\n" + "answered: " +
+                          (exists ? buttonName(answer) : "NONE (no such button)") + "\n\n";
+        emit(rec);
+
+        if (!exists) {
+            bool closed = false;
+            for (int i = 0; i < kButtonCount && !closed; ++i) closed = press(box, kButtonIds[i]);
+            if (!closed) PostMessageA(box, WM_CLOSE, 0, 0);  // no standard button at all
+            waitGone(box);
+            return 3;
+        }
+        if (!press(box, answer) || !waitGone(box)) {
+            emit(std::string("timeout: box did not close after answer ") + buttonName(answer) + "\n");
+            return 2;
+        }
+        return -1;
+    }
+}
+
+int main(int argc, char** argv) {
+    const char* outPath = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        if (strcmp(argv[i], "--out") == 0) {
+            if (++i >= argc) return usage("--out needs a file name");
+            outPath = argv[i];
+        } else if (strcmp(argv[i], "--timeout") == 0) {
+            if (++i >= argc) return usage("--timeout needs milliseconds");
+            char* end = nullptr;
+            unsigned long ms = strtoul(argv[i], &end, 10);
+            if (!*argv[i] || *end || argv[i][0] == '-' || ms > 0x7FFFFFFFUL) return usage("bad --timeout value");
+            g_timeoutMs = (DWORD)ms;
+        } else {
+            int id = answerId(argv[i]);
+            if (!id) return usage((std::string("unknown argument: ") + argv[i]).c_str());
+            g_answers.push_back(id);
+        }
+    }
+    if (!outPath) return usage("--out FILE is required");
+    if (g_answers.empty()) return usage("at least one ANSWER is required");
+
+    // Binary mode: records end in LF on stdout as in FILE.
+    if (_setmode(_fileno(stdout), _O_BINARY) == -1) fprintf(stderr, "boxdriver: stdout stays in text mode\n");
+    g_out = fopen(outPath, "wb");
+    if (!g_out) {
+        fprintf(stderr, "boxdriver: cannot write %s\n", outPath);
+        return 1;
+    }
+    int code = 0;
+    for (int answer : g_answers) {
+        int r = handleAnswer(answer);
+        if (r >= 0) {
+            code = r;
+            break;
+        }
+    }
+    fclose(g_out);
+    return code;
+}
