@@ -79,3 +79,39 @@ std::string FinishBoxDriver(BoxDriver& driver)
     EXPECT_EQ(0u, exitCode) << records;
     return exitCode == 0 ? records : std::string();
 }
+
+namespace {
+
+const char sandboxPath[] = "Software\\UninstallerTests";
+
+void DeleteSandbox()
+{
+    RegDeleteTreeA(HKEY_CURRENT_USER, sandboxPath);
+    RegDeleteKeyA(HKEY_CURRENT_USER, sandboxPath);
+}
+
+void MapRoot(HKEY root, const char* scratch)
+{
+    HKEY key = nullptr;
+    const std::string path = std::string(sandboxPath) + "\\" + scratch;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                             &key, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, RegOverridePredefKey(root, key));
+    RegCloseKey(key);
+}
+
+}
+
+void OpenRegistrySandbox()
+{
+    DeleteSandbox();
+    MapRoot(HKEY_LOCAL_MACHINE, "Machine");
+    MapRoot(HKEY_CURRENT_USER, "User");
+}
+
+void CloseRegistrySandbox()
+{
+    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+    RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+    DeleteSandbox();
+}

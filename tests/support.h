@@ -29,3 +29,8 @@ BoxDriver StartBoxDriver(const char* answers);
 // Waits for the driver to end; returns its records, or "" with a test failure when it did not
 // end in time or ended with an error.
 std::string FinishBoxDriver(BoxDriver& driver);
+
+// Maps HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE of this process to fresh scratch keys below the
+// prefix's real HKEY_CURRENT_USER; CloseRegistrySandbox maps them back and deletes the scratch.
+void OpenRegistrySandbox();
+void CloseRegistrySandbox();

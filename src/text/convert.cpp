@@ -89,3 +89,17 @@ int CopyText(char* destination, int capacity, const char* source)
     destination[length] = '\0';
     return length;
 }
+
+bool StartsWithNoCase(const char* text, const char* prefix)
+{
+    const size_t length = strlen(prefix);
+    if (length >= MAX_PATH || strlen(text) < length)
+        return false;
+    char upperText[MAX_PATH];
+    char upperPrefix[MAX_PATH];
+    memcpy(upperText, text, length);
+    memcpy(upperPrefix, prefix, length);
+    CharUpperBuffA(upperText, length);
+    CharUpperBuffA(upperPrefix, length);
+    return memcmp(upperText, upperPrefix, length) == 0;
+}

@@ -29,3 +29,7 @@ DWORD ParseHex(const char* text);
 // Copies `source` into `destination` of `capacity` bytes, cut where it does not fit but never
 // inside a double-byte character. Returns the bytes copied, terminator not counted.
 int CopyText(char* destination, int capacity, const char* source);
+
+// True when `text` begins with `prefix` (of fewer than MAX_PATH bytes), both sides mapped to
+// upper case.
+bool StartsWithNoCase(const char* text, const char* prefix);
