@@ -42,15 +42,6 @@ bool sameUser;
 
 namespace {
 
-char* HeapCopy(const char* text)
-{
-    const size_t size = strlen(text) + 1;
-    char* copy = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, size));
-    if (copy != nullptr)
-        memcpy(copy, text, size);
-    return copy;
-}
-
 // The ANSI form of a UTF-16 text in a heap buffer of its own size; null when it cannot be had.
 char* HeapAnsiCopy(const WCHAR* text)
 {
@@ -217,7 +208,7 @@ bool ProbeEnvironment()
                                      conditions) != FALSE;
 
     FreeCommandLineCopies();
-    cmdLineCopy = HeapCopy(GetCommandLineA());
+    cmdLineCopy = HeapText(GetCommandLineA());
     SplitCommandLine(GetCommandLineW());
 
     programDir[0] = '\0';

@@ -103,3 +103,17 @@ bool StartsWithNoCase(const char* text, const char* prefix)
     CharUpperBuffA(upperPrefix, length);
     return memcmp(upperText, upperPrefix, length) == 0;
 }
+
+bool SameTextNoCase(const char* first, const char* second)
+{
+    return strlen(first) == strlen(second) && StartsWithNoCase(first, second);
+}
+
+char* HeapText(const char* text)
+{
+    const size_t size = strlen(text) + 1;
+    char* copy = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, size));
+    if (copy != nullptr)
+        memcpy(copy, text, size);
+    return copy;
+}

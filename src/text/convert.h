@@ -33,3 +33,10 @@ int CopyText(char* destination, int capacity, const char* source);
 // True when `text` begins with `prefix` (of fewer than MAX_PATH bytes), both sides mapped to
 // upper case.
 bool StartsWithNoCase(const char* text, const char* prefix);
+
+// True when both texts are equal with both sides mapped to upper case (texts of fewer than
+// MAX_PATH bytes).
+bool SameTextNoCase(const char* first, const char* second);
+
+// A copy of `text` on the process heap, freed with HeapFree; null when there is no memory.
+char* HeapText(const char* text);

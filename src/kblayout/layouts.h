@@ -1,0 +1,105 @@
+// The user's keyboard layouts: a snapshot of three registry lists, edited in memory and written
+// back.
+//
+// - HKEY_CURRENT_USER "Keyboard Layout\Preload": values "1", "2", ... naming layout identifiers;
+//   "1" is the user's default layout.
+// - HKEY_CURRENT_USER "Keyboard Layout\Substitutes": an identifier used in Preload, mapped to the
+//   layout that really stands for it.
+// - HKEY_LOCAL_MACHINE "System\CurrentControlSet\Control\Keyboard Layouts": the catalogue; only
+//   its German-language keys are kept.
+//
+// Use: LoadLayoutRegistry once, then one of RemoveUserLayout, AddUserLayout or
+// MakeUserLayoutDefault, then WriteUserLayoutLists. Nothing but the write-back changes the
+// registry. Every refusal or warning leaves a German text in errorText. Texts in the tables are
+// heap copies kept until the process ends; an unused table entry is all zero.
+#pragma once
+
+#include <windows.h>
+
+const int layoutTableCapacity = 100;
+const int errorTextSize = 1000;
+const int newNameCapacity = 20;
+
+// One Preload value.
+struct PreloadEntry {
+    char* name;        // value name, e.g. "1"
+    char* klid;        // value data: a catalogue key or a substitute key
+    char* substitute;  // the Substitutes value named by klid, or null
+    int number;        // decimal value of name
+    BYTE canonical;    // name is exactly the "%d" rendering of number
+    BYTE isStandard;   // work field of the editing: names a standard key
+    int newNumber;     // work field of the editing: the new place
+    char* newKlid;     // work field of the editing: the identifier to write
+};
+
+// One Substitutes value.
+struct SubstituteEntry {
+    char* name;   // an identifier used in Preload
+    char* value;  // the layout identifier that stands for it
+};
+
+// One kept catalogue key.
+struct LayoutEntry {
+    char* keyName;               // the layout identifier
+    PreloadEntry* preloadEntry;  // first Preload entry that uses this layout, or null
+    char* layoutText;            // "Layout Text", or null
+    char* layoutFile;            // "Layout File" (the layout DLL), or null
+    char* layoutIdText;          // "Layout Id", or null
+    int layoutId;                // hexadecimal value of layoutIdText; 0 when absent
+    int keyNumber;               // hexadecimal value of characters 2 to 4 of keyName
+};
+
+extern PreloadEntry preload[layoutTableCapacity];
+extern DWORD preloadcount;
+extern SubstituteEntry substitutes[layoutTableCapacity];
+extern DWORD substitutecount;
+extern LayoutEntry layouts[layoutTableCapacity];
+extern DWORD layoutcount;
+extern PreloadEntry newpreload[layoutTableCapacity];  // the Preload list to write
+extern DWORD newpreloadcount;
+extern SubstituteEntry newsubstitutes[layoutTableCapacity];  // the Substitutes list to write
+extern DWORD newsubstitutecount;
+extern int layoutKeyIndex;   // index in layouts of layoutKey (case ignored); -1: not there
+extern int layoutFileIndex;  // index in layouts whose "Layout File" is driverFileName; -1: none
+extern char driverFileName[MAX_PATH];  // empty in the uninstaller
+extern BYTE layoutInUse;     // the layout at layoutFileIndex is named in Preload or Substitutes
+extern int maxLayoutId;      // largest layoutId in the catalogue's German keys
+extern int maxKeyNumber;     // largest keyNumber in the catalogue's German keys
+extern char errorText[errorTextSize];
+extern BYTE notInPreload;    // the product's entry is not in Preload: nothing to write
+extern BYTE nothingToWrite;  // the lists need no change: nothing to write
+extern BYTE keepSubstitutes; // the write-back leaves Substitutes alone
+extern char newKeyName[newNameCapacity];   // catalogue key chosen by AddUserLayout
+extern char newLayoutId[newNameCapacity];  // its "Layout Id"
+
+// Formats a refusal or warning into errorText.
+void SetErrorText(const char* format, ...);
+
+// Reads the three lists into the tables, starting afresh. False when a key cannot be opened or
+// the user's Preload or Substitutes list is longer than its table, so that nothing is written
+// from a partial list. Not finding layoutKey is no failure: layoutKeyIndex stays -1.
+bool LoadLayoutRegistry();
+
+// True for an 8-character key beginning with "00000", the standard layout of a language.
+bool IsStandardLayoutKey(const char* key);
+
+// True when both are null, or both are texts equal with letter case ignored.
+bool SameLayoutKey(const char* first, const char* second);
+
+// Computes the lists without the product's entry (the last Preload entry substituted by
+// layoutKey), numbered 1 to n without gaps. Sets notInPreload when there is no such entry.
+// False, with errorText, when layoutKey is not in the catalogue or is a standard key.
+bool RemoveUserLayout();
+
+// Computes the lists with a new default layout: a new catalogue key (index -1, named in
+// newKeyName and newLayoutId) or the catalogue entry at `index`. False, with errorText, when
+// layoutKey is already in the catalogue, the Preload table is full, or the entry cannot be used.
+bool AddUserLayout(int index);
+
+// Computes the Preload list with the product's entry as "1"; Substitutes stay as they are.
+bool MakeUserLayoutDefault();
+
+// Replaces the user's Preload (and, unless keepSubstitutes, Substitutes) key with the computed
+// lists. True when nothing had to be written or all was written; false with errorText
+// otherwise. An empty Preload list is never written.
+bool WriteUserLayoutLists();

@@ -1,0 +1,250 @@
+#include <string.h>
+
+#include "kblayout/layouts.h"
+#include "registry/registry.h"
+#include "text/convert.h"
+#include "text/format.h"
+#include "text/numbers.h"
+#include "uninstall/invocation.h"
+
+PreloadEntry preload[layoutTableCapacity];
+DWORD preloadcount;
+SubstituteEntry substitutes[layoutTableCapacity];
+DWORD substitutecount;
+LayoutEntry layouts[layoutTableCapacity];
+DWORD layoutcount;
+PreloadEntry newpreload[layoutTableCapacity];
+DWORD newpreloadcount;
+SubstituteEntry newsubstitutes[layoutTableCapacity];
+DWORD newsubstitutecount;
+int layoutKeyIndex = -1;
+int layoutFileIndex = -1;
+char driverFileName[MAX_PATH];
+BYTE layoutInUse;
+int maxLayoutId;
+int maxKeyNumber;
+char errorText[errorTextSize];
+BYTE notInPreload;
+BYTE nothingToWrite;
+BYTE keepSubstitutes;
+char newKeyName[newNameCapacity];
+char newLayoutId[newNameCapacity];
+
+namespace {
+
+const char preloadPath[] = "Keyboard Layout\\Preload";
+const char substitutesPath[] = "Keyboard Layout\\Substitutes";
+const char cataloguePath[] = "System\\CurrentControlSet\\Control\\Keyboard Layouts";
+
+bool Equal(const char* first, const char* second)
+{
+    return first != nullptr && second != nullptr && strcmp(first, second) == 0;
+}
+
+bool EqualNoCase(const char* first, const char* second)
+{
+    return first != nullptr && second != nullptr && SameTextNoCase(first, second);
+}
+
+// German as written in Germany, Switzerland, Austria and Luxembourg.
+bool IsGermanLayoutKey(const char* name)
+{
+    if (strlen(name) < 8)
+        return false;
+    const char* language = name + 4;
+    return strncmp(language, "0407", 4) == 0 || strncmp(language, "0807", 4) == 0 ||
+           strncmp(language, "0C07", 4) == 0 || strncmp(language, "1407", 4) == 0;
+}
+
+void StartAfresh()
+{
+    memset(preload, 0, sizeof(preload));
+    memset(newpreload, 0, sizeof(newpreload));
+    memset(substitutes, 0, sizeof(substitutes));
+    memset(newsubstitutes, 0, sizeof(newsubstitutes));
+    memset(layouts, 0, sizeof(layouts));
+    // A second load must not append behind the counts or keep indexes into the old tables.
+    preloadcount = substitutecount = layoutcount = newpreloadcount = newsubstitutecount = 0;
+    layoutKeyIndex = layoutFileIndex = -1;
+    layoutInUse = notInPreload = nothingToWrite = keepSubstitutes = 0;
+    maxLayoutId = maxKeyNumber = 0;
+}
+
+// A list longer than its table is refused whole: writing back the part that was read would
+// delete the rest of the user's list.
+bool ReportFullTable(const char* path)
+{
+    SetErrorText("Zu viele Einträge im Registry-Key HKEY_CURRENT_USER\\%s (höchstens %d)", path,
+                 layoutTableCapacity);
+    return false;
+}
+
+bool ReadPreload(HKEY key)
+{
+    const int count = CountValues(key);
+    for (int index = 0; index < count; ++index) {
+        if (!EnumValue(key, index))
+            continue;
+        if (preloadcount >= static_cast<DWORD>(layoutTableCapacity))
+            return ReportFullTable(preloadPath);
+        PreloadEntry& entry = preload[preloadcount++];
+        entry.name = HeapText(regValueName);
+        entry.klid = HeapText(regValueData);
+        entry.number = ParseInt(regValueName);
+        char rendering[16];
+        wsprintfA(rendering, "%d", entry.number);
+        entry.canonical = strcmp(rendering, regValueName) == 0;
+    }
+    return true;
+}
+
+bool ReadSubstitutes(HKEY key)
+{
+    const int count = CountValues(key);
+    for (int index = 0; index < count; ++index) {
+        if (!EnumValue(key, index))
+            continue;
+        if (substitutecount >= static_cast<DWORD>(layoutTableCapacity))
+            return ReportFullTable(substitutesPath);
+        SubstituteEntry& entry = substitutes[substitutecount++];
+        entry.name = HeapText(regValueName);
+        entry.value = HeapText(regValueData);
+        for (DWORD i = 0; i < preloadcount; ++i) {
+            if (Equal(preload[i].klid, regValueName)) {
+                preload[i].substitute = HeapText(regValueData);
+                break;
+            }
+        }
+    }
+    return true;
+}
+
+// Fills `entry` from the values of the catalogue key `name`; `index` is its place in layouts,
+// or -1 for a key that no longer fits the table.
+bool ReadCatalogueKey(HKEY catalogue, const char* name, LayoutEntry& entry, int index)
+{
+    const HKEY key = OpenKeyRead(catalogue, name);
+    if (key == nullptr) {
+        SetErrorText("Fehler beim Öffnen des Registry-Subkeys %s - %s", cataloguePath, name);
+        return false;
+    }
+    const int count = CountValues(key);
+    for (int value = 0; value < count; ++value) {
+        if (!EnumValue(key, value))
+            continue;
+        if (strcmp(regValueName, "Layout File") == 0) {
+            entry.layoutFile = HeapText(regValueData);
+            if (index >= 0 && SameTextNoCase(regValueData, driverFileName))
+                layoutFileIndex = index;
+        } else if (strcmp(regValueName, "Layout Text") == 0) {
+            entry.layoutText = HeapText(regValueData);
+        } else if (strcmp(regValueName, "Layout Id") == 0) {
+            entry.layoutIdText = HeapText(regValueData);
+            entry.layoutId = static_cast<int>(ParseHex(regValueData));
+            if (entry.layoutId > maxLayoutId)
+                maxLayoutId = entry.layoutId;
+        }
+    }
+    RegCloseKey(key);
+    return true;
+}
+
+bool ReadCatalogue(HKEY catalogue)
+{
+    const int count = CountSubkeys(catalogue);
+    for (int index = 0; index < count; ++index) {
+        if (!EnumSubkey(catalogue, index) || !IsGermanLayoutKey(regKeyName))
+            continue;
+        char name[regNameCapacity];
+        CopyText(name, regNameCapacity, regKeyName);
+        char keyNumberText[4] = {name[1], name[2], name[3], '\0'};
+        const int keyNumber = static_cast<int>(ParseHex(keyNumberText));
+        if (keyNumber > maxKeyNumber)
+            maxKeyNumber = keyNumber;
+
+        // A key beyond the table is passed over, but its numbers still count, so that a new
+        // key chosen later never takes its name or id.
+        if (layoutcount >= static_cast<DWORD>(layoutTableCapacity)) {
+            LayoutEntry passedOver = {};
+            if (!ReadCatalogueKey(catalogue, name, passedOver, -1))
+                return false;
+            continue;
+        }
+        if (SameTextNoCase(name, layoutKey))
+            layoutKeyIndex = static_cast<int>(layoutcount);
+        LayoutEntry& entry = layouts[layoutcount];
+        entry.keyName = HeapText(name);
+        entry.keyNumber = keyNumber;
+        for (DWORD i = 0; i < preloadcount; ++i) {
+            const char* standsFor = preload[i].substitute != nullptr ? preload[i].substitute : preload[i].klid;
+            if (Equal(standsFor, name)) {
+                entry.preloadEntry = &preload[i];
+                break;
+            }
+        }
+        if (!ReadCatalogueKey(catalogue, name, entry, static_cast<int>(layoutcount)))
+            return false;
+        ++layoutcount;
+    }
+    return true;
+}
+
+bool IsLayoutInUse(const char* keyName)
+{
+    for (DWORD i = 0; i < preloadcount; ++i) {
+        if (EqualNoCase(keyName, preload[i].klid))
+            return true;
+    }
+    for (DWORD i = 0; i < substitutecount; ++i) {
+        if (EqualNoCase(keyName, substitutes[i].value))
+            return true;
+    }
+    return false;
+}
+
+// Opens one of the three lists and reads it with `read`, or says which could not be opened.
+bool ReadList(HKEY root, const char* rootName, const char* path, bool (*read)(HKEY))
+{
+    const HKEY key = OpenKeyRead(root, path);
+    if (key == nullptr) {
+        SetErrorText("Fehler beim Öffnen des Registry-Keys %s\\%s", rootName, path);
+        return false;
+    }
+    const bool complete = read(key);
+    RegCloseKey(key);
+    return complete;
+}
+
+}
+
+void SetErrorText(const char* format, ...)
+{
+    va_list arguments;
+    va_start(arguments, format);
+    FormatText(errorText, errorTextSize, format, arguments);
+    va_end(arguments);
+}
+
+bool IsStandardLayoutKey(const char* key)
+{
+    return key != nullptr && strlen(key) == 8 && strncmp(key, "00000", 5) == 0;
+}
+
+bool SameLayoutKey(const char* first, const char* second)
+{
+    if (first == nullptr || second == nullptr)
+        return first == second;
+    return SameTextNoCase(first, second);
+}
+
+bool LoadLayoutRegistry()
+{
+    StartAfresh();
+    if (!ReadList(HKEY_CURRENT_USER, "HKEY_CURRENT_USER", preloadPath, ReadPreload) ||
+        !ReadList(HKEY_CURRENT_USER, "HKEY_CURRENT_USER", substitutesPath, ReadSubstitutes) ||
+        !ReadList(HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE", cataloguePath, ReadCatalogue))
+        return false;
+    if (layoutFileIndex != -1)
+        layoutInUse = IsLayoutInUse(layouts[layoutFileIndex].keyName);
+    return true;
+}

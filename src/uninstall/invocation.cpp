@@ -1,0 +1,3 @@
+#include "uninstall/invocation.h"
+
+char layoutKey[MAX_PATH];

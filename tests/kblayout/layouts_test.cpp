@@ -1,0 +1,442 @@
+#include "kblayout/layouts.h"
+
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include <algorithm>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "support.h"
+#include "uninstall/invocation.h"
+
+namespace {
+
+typedef std::map<std::string, std::string> Values;
+
+const char preloadPath[] = "Keyboard Layout\\Preload";
+const char substitutesPath[] = "Keyboard Layout\\Substitutes";
+const char cataloguePath[] = "System\\CurrentControlSet\\Control\\Keyboard Layouts";
+const char product[] = "a0010407";
+
+struct CatalogueKey {
+    std::string name;
+    const char* file;
+    const char* id;
+};
+
+void WriteValues(HKEY root, const std::string& path, const Values& values)
+{
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    for (const auto& value : values)
+        RegSetValueExA(key, value.first.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.second.c_str()),
+                       value.second.size() + 1);
+    RegCloseKey(key);
+}
+
+Values ReadValues(HKEY root, const char* path)
+{
+    Values values;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return {{"<missing>", ""}};
+    char name[MAX_PATH];
+    char data[MAX_PATH];
+    for (DWORD i = 0;; ++i) {
+        DWORD nameSize = MAX_PATH;
+        DWORD dataSize = MAX_PATH;
+        if (RegEnumValueA(key, i, name, &nameSize, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &dataSize) !=
+            ERROR_SUCCESS)
+            break;
+        values[name] = data;
+    }
+    RegCloseKey(key);
+    return values;
+}
+
+const std::vector<CatalogueKey> standardCatalogue = {
+    {"00000407", "KBDGR.DLL", nullptr},
+    {"00000409", "KBDUS.DLL", nullptr},
+    {product, "Pelmoradrv.DLL", "00c1"},
+    {"a0020407", "KBDOTHER.DLL", "00c2"},
+    {"a0030407", "KBDTHIRD.DLL", "0bff"},
+};
+
+class LayoutTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        OpenRegistrySandbox();
+        strcpy(layoutKey, product);
+        driverFileName[0] = '\0';
+    }
+    void TearDown() override { CloseRegistrySandbox(); }
+
+    static void WriteState(const Values& preloadValues, const Values& substituteValues,
+                           const std::vector<CatalogueKey>& catalogue = standardCatalogue)
+    {
+        WriteValues(HKEY_CURRENT_USER, preloadPath, preloadValues);
+        WriteValues(HKEY_CURRENT_USER, substitutesPath, substituteValues);
+        for (const CatalogueKey& key : catalogue) {
+            Values values;
+            if (key.file != nullptr)
+                values["Layout File"] = key.file;
+            if (key.id != nullptr)
+                values["Layout Id"] = key.id;
+            values["Layout Text"] = "Deutsch (" + key.name + ")";
+            WriteValues(HKEY_LOCAL_MACHINE, std::string(cataloguePath) + "\\" + key.name, values);
+        }
+    }
+
+    // Load, remove the product's layout, write back; the user's lists as they are then.
+    static void Remove(const Values& preloadValues, const Values& substituteValues, const Values& expectedPreload,
+                       const Values& expectedSubstitutes)
+    {
+        WriteState(preloadValues, substituteValues);
+        ASSERT_TRUE(LoadLayoutRegistry()) << errorText;
+        ASSERT_TRUE(RemoveUserLayout()) << errorText;
+        EXPECT_TRUE(WriteUserLayoutLists()) << errorText;
+        EXPECT_EQ(expectedPreload, ReadValues(HKEY_CURRENT_USER, preloadPath));
+        EXPECT_EQ(expectedSubstitutes, ReadValues(HKEY_CURRENT_USER, substitutesPath));
+    }
+};
+
+TEST_F(LayoutTest, SnapshotReadsTheListsAndTheGermanCatalogue)
+{
+    std::vector<CatalogueKey> catalogue = standardCatalogue;
+    catalogue.push_back({"b0050C07", "KBDAT.DLL", "0c07"});
+    catalogue.push_back({"b0060c07", "KBDLOWER.DLL", "0fff"});
+    catalogue.push_back({"b0070807", nullptr, nullptr});
+    WriteState({{"1", "00000407"}, {"01", "d0010407"}, {"2", "d0010407"}, {"1a2", "00000409"}, {"x", "d0020407"}},
+               {{"d0010407", "a0010407"}, {"D0020407", "a0020407"}}, catalogue);
+    strcpy(layoutKey, "A0010407");
+    ASSERT_TRUE(LoadLayoutRegistry()) << errorText;
+
+    // Wine enumerates by name: 01, 1, 1a2, 2, x.
+    ASSERT_EQ(5u, preloadcount);
+    const struct {
+        const char* name;
+        int number;
+        BYTE canonical;
+        const char* substitute;
+    } expected[] = {{"01", 1, 0, "a0010407"},
+                    {"1", 1, 1, nullptr},
+                    {"1a2", 12, 0, nullptr},
+                    {"2", 2, 1, nullptr},  // the same data again: only the first is substituted
+                    {"x", 0, 0, nullptr}};  // the Substitutes name differs in case
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_STREQ(expected[i].name, preload[i].name);
+        EXPECT_EQ(expected[i].number, preload[i].number) << expected[i].name;
+        EXPECT_EQ(expected[i].canonical, preload[i].canonical) << expected[i].name;
+        EXPECT_TRUE(SameLayoutKey(expected[i].substitute, preload[i].substitute)) << expected[i].name;
+    }
+    EXPECT_EQ(2u, substitutecount);
+
+    // The language part is compared with its case: b0060c07 is not German, b0050C07 is.
+    ASSERT_EQ(6u, layoutcount);
+    ASSERT_EQ(1, layoutKeyIndex);
+    EXPECT_STREQ(product, layouts[1].keyName);
+    EXPECT_STREQ("Pelmoradrv.DLL", layouts[1].layoutFile);
+    EXPECT_EQ(&preload[0], layouts[1].preloadEntry);
+    EXPECT_EQ(0xc1, layouts[1].layoutId);
+    EXPECT_EQ(1, layouts[1].keyNumber);
+    EXPECT_STREQ("b0070807", layouts[5].keyName);
+    EXPECT_EQ(nullptr, layouts[5].layoutFile);
+    EXPECT_EQ(0x7, maxKeyNumber);
+    EXPECT_EQ(0xc07, maxLayoutId);
+    EXPECT_EQ(-1, layoutFileIndex) << "no catalogue key has an empty \"Layout File\"";
+
+    strcpy(driverFileName, "kbdgr.dll");
+    ASSERT_TRUE(LoadLayoutRegistry());
+    EXPECT_EQ(0, layoutFileIndex);
+    EXPECT_TRUE(layoutInUse) << "00000407 is named in Preload";
+}
+
+TEST_F(LayoutTest, CatalogueValueNamesCountOnlyWithTheirExactCase)
+{
+    WriteState({{"1", "00000407"}}, {}, {});
+    WriteValues(HKEY_LOCAL_MACHINE, std::string(cataloguePath) + "\\" + product,
+                {{"layout file", "Pelmoradrv.DLL"}, {"LAYOUT ID", "0fff"}});
+    strcpy(driverFileName, "PELMORADRV.dll");
+    ASSERT_TRUE(LoadLayoutRegistry()) << errorText;
+    ASSERT_EQ(1u, layoutcount);
+    EXPECT_EQ(nullptr, layouts[0].layoutFile);
+    EXPECT_EQ(0, maxLayoutId);
+    EXPECT_EQ(-1, layoutFileIndex);
+}
+
+TEST_F(LayoutTest, LoadFailsWhenAListCannotBeOpened)
+{
+    const struct {
+        const char* missing;
+        HKEY root;
+        const char* text;
+    } cases[] = {
+        {preloadPath, HKEY_CURRENT_USER, "Fehler beim Öffnen des Registry-Keys HKEY_CURRENT_USER\\Keyboard Layout\\Preload"},
+        {substitutesPath, HKEY_CURRENT_USER,
+         "Fehler beim Öffnen des Registry-Keys HKEY_CURRENT_USER\\Keyboard Layout\\Substitutes"},
+        {cataloguePath, HKEY_LOCAL_MACHINE,
+         "Fehler beim Öffnen des Registry-Keys HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Keyboard Layouts"},
+    };
+    for (const auto& c : cases) {
+        WriteState({{"1", "00000407"}}, {});
+        RegDeleteTreeA(c.root, c.missing);
+        RegDeleteKeyA(c.root, c.missing);
+        EXPECT_FALSE(LoadLayoutRegistry()) << c.missing;
+        EXPECT_STREQ(c.text, errorText);
+    }
+}
+
+TEST_F(LayoutTest, ListsLongerThanTheTablesAreRefusedWhole)
+{
+    Values many;
+    for (int i = 1; i <= layoutTableCapacity + 1; ++i)
+        many[std::to_string(i)] = "00000407";
+    WriteState(many, {});
+    EXPECT_FALSE(LoadLayoutRegistry());
+    EXPECT_STREQ("Zu viele Einträge im Registry-Key HKEY_CURRENT_USER\\Keyboard Layout\\Preload (höchstens 100)",
+                 errorText);
+
+    RegDeleteTreeA(HKEY_CURRENT_USER, preloadPath);
+    WriteState({{"1", "00000407"}}, many);
+    EXPECT_FALSE(LoadLayoutRegistry());
+    EXPECT_STREQ("Zu viele Einträge im Registry-Key HKEY_CURRENT_USER\\Keyboard Layout\\Substitutes (höchstens 100)",
+                 errorText);
+}
+
+TEST_F(LayoutTest, CatalogueKeysBeyondTheTableArePassedOverButStillCount)
+{
+    std::vector<CatalogueKey> catalogue;
+    char name[16];
+    for (int i = 1; i <= layoutTableCapacity + 1; ++i) {
+        wsprintfA(name, "a%03x0407", i);
+        catalogue.push_back({name, "KBD.DLL", i == layoutTableCapacity + 1 ? "0f00" : "0100"});
+    }
+    WriteState({{"1", "00000407"}}, {}, catalogue);
+    strcpy(layoutKey, "b0010407");
+    ASSERT_TRUE(LoadLayoutRegistry()) << errorText;
+    EXPECT_EQ(static_cast<DWORD>(layoutTableCapacity), layoutcount);
+    EXPECT_EQ(layoutTableCapacity + 1, maxKeyNumber);
+    EXPECT_EQ(0xf00, maxLayoutId);
+    ASSERT_TRUE(AddUserLayout(-1)) << errorText;
+    EXPECT_STREQ("b0660407", newKeyName) << "never the name of a key passed over";
+    EXPECT_STREQ("0f01", newLayoutId);
+}
+
+TEST_F(LayoutTest, RemovalKeepsTheStandardLayoutAndDropsUnusedSubstitutes)
+{
+    Remove({{"1", "00000407"}, {"2", "d0010407"}}, {{"d0010407", product}}, {{"1", "00000407"}}, {});
+}
+
+TEST_F(LayoutTest, RemovingTheDefaultMakesTheStandardLayoutsDefault)
+{
+    Remove({{"1", "d0010407"}, {"2", "d0020407"}, {"3", "00000407"}, {"4", "00000409"}},
+           {{"d0010407", product}, {"d0020407", "a0020407"}},
+           {{"1", "00000407"}, {"2", "d0010407"}, {"3", "00000409"}}, {{"d0010407", "a0020407"}});
+}
+
+TEST_F(LayoutTest, WhenEverythingIsSubstitutedAnHeirCarriesTheStandardKey)
+{
+    // The product's entry holds the standard key: the entry before it inherits it.
+    Remove({{"1", "d0010407"}, {"2", "00000407"}}, {{"d0010407", "a0020407"}, {"00000407", product}},
+           {{"1", "00000407"}}, {{"00000407", "a0020407"}});
+    // The product's entry comes first: the entry after it inherits.
+    Remove({{"1", "00000407"}, {"2", "d0020407"}}, {{"00000407", product}, {"d0020407", "a0030407"}},
+           {{"1", "00000407"}}, {{"00000407", "a0030407"}});
+    // Another entry holds the standard key: it keeps it.
+    Remove({{"1", "00000407"}, {"2", "d0010407"}}, {{"00000407", "a0020407"}, {"d0010407", product}},
+           {{"1", "00000407"}}, {{"00000407", "a0020407"}});
+}
+
+TEST_F(LayoutTest, OddNamesAreKeptAfterTheRegularOnes)
+{
+    Remove({{"01", "a0020407"}, {"1", "00000407"}, {"2", "d0010407"}}, {{"d0010407", product}},
+           {{"1", "00000407"}, {"2", "a0020407"}}, {});
+    Remove({{"-3", "a0030407"}, {"1", "00000407"}, {"2", "d0010407"}, {"250", "a0020407"}},
+           {{"d0010407", product}}, {{"1", "00000407"}, {"2", "a0030407"}, {"3", "a0020407"}}, {});
+}
+
+TEST_F(LayoutTest, OnlyTheLastEntryOfTheProductIsRemoved)
+{
+    Remove({{"1", "00000407"}, {"2", "d0010407"}, {"3", "d0020407"}}, {{"d0010407", product}, {"d0020407", product}},
+           {{"1", "00000407"}, {"2", "d0010407"}}, {{"d0010407", product}});
+}
+
+TEST_F(LayoutTest, GeneratedKeysNeverRedirectAnEntryNamedDirectly)
+{
+    Remove({{"1", "d0010407"}, {"2", "d0020407"}, {"3", "d0030407"}},
+           {{"d0020407", product}, {"d0030407", "a0020407"}}, {{"1", "d0010407"}, {"2", "d0020407"}},
+           {{"d0020407", "a0020407"}});
+}
+
+TEST_F(LayoutTest, ProductNamedDirectlyLeavesTheListsAlone)
+{
+    WriteState({{"1", "00000407"}, {"2", product}}, {{"x", "y"}});
+    ASSERT_TRUE(LoadLayoutRegistry());
+    EXPECT_TRUE(RemoveUserLayout());
+    EXPECT_TRUE(notInPreload);
+    EXPECT_TRUE(WriteUserLayoutLists());
+    EXPECT_EQ((Values{{"1", "00000407"}, {"2", product}}), ReadValues(HKEY_CURRENT_USER, preloadPath));
+    EXPECT_EQ((Values{{"x", "y"}}), ReadValues(HKEY_CURRENT_USER, substitutesPath));
+}
+
+TEST_F(LayoutTest, RefusedRemovalWritesNothingAndSaysSo)
+{
+    WriteState({{"1", "00000407"}, {"2", "d0010407"}}, {{"d0010407", "b0090407"}});
+    strcpy(layoutKey, "b0090407");
+    ASSERT_TRUE(LoadLayoutRegistry());
+    EXPECT_FALSE(RemoveUserLayout());
+    EXPECT_STREQ("Schlüssel nicht vorhanden", errorText);
+    EXPECT_FALSE(WriteUserLayoutLists());
+    EXPECT_STREQ("INTERNER FEHLER: newpreloadcount ist 0!", errorText);
+    EXPECT_EQ((Values{{"1", "00000407"}, {"2", "d0010407"}}), ReadValues(HKEY_CURRENT_USER, preloadPath));
+
+    strcpy(layoutKey, "00000407");
+    ASSERT_TRUE(LoadLayoutRegistry());
+    EXPECT_FALSE(RemoveUserLayout());
+    EXPECT_STREQ("Standard-Layout kann nicht entfernt werden", errorText);
+}
+
+TEST_F(LayoutTest, VanishedPreloadKeyIsAWarningAndSubstitutesAreStillWritten)
+{
+    WriteState({{"1", "00000407"}, {"2", "d0010407"}, {"3", "d0020407"}},
+               {{"d0010407", "a0020407"}, {"d0020407", product}});
+    ASSERT_TRUE(LoadLayoutRegistry());
+    ASSERT_TRUE(RemoveUserLayout());
+    RegDeleteTreeA(HKEY_CURRENT_USER, preloadPath);
+    RegDeleteKeyA(HKEY_CURRENT_USER, preloadPath);
+    EXPECT_FALSE(WriteUserLayoutLists());
+    EXPECT_STREQ("Warnung:\nFehler beim Löschen des Registry-Keys Keyboard Layout - Preload", errorText);
+    EXPECT_EQ((Values{{"<missing>", ""}}), ReadValues(HKEY_CURRENT_USER, preloadPath));
+    EXPECT_EQ((Values{{"d0010407", "a0020407"}}), ReadValues(HKEY_CURRENT_USER, substitutesPath));
+}
+
+TEST_F(LayoutTest, AddedLayoutBecomesTheDefault)
+{
+    WriteState({{"1", "00000407"}, {"2", "d0010407"}}, {{"d0010407", "a0030407"}});
+    strcpy(layoutKey, "b0990407");
+    ASSERT_TRUE(LoadLayoutRegistry());
+    ASSERT_TRUE(AddUserLayout(-1)) << errorText;
+    EXPECT_STREQ("b0040407", newKeyName);
+    EXPECT_STREQ("0c00", newLayoutId);
+    ASSERT_TRUE(WriteUserLayoutLists()) << errorText;
+    EXPECT_EQ((Values{{"1", "d0010407"}, {"2", "00000407"}, {"3", "d0020407"}}),
+              ReadValues(HKEY_CURRENT_USER, preloadPath));
+    EXPECT_EQ((Values{{"d0010407", "b0040407"}, {"d0020407", "a0030407"}}),
+              ReadValues(HKEY_CURRENT_USER, substitutesPath));
+
+    ASSERT_TRUE(LoadLayoutRegistry());
+    ASSERT_TRUE(AddUserLayout(3)) << errorText;
+    EXPECT_STREQ("a0030407", newKeyName);
+    EXPECT_STREQ("0bff", newLayoutId);
+}
+
+TEST_F(LayoutTest, AddingRefusesWhatWouldNotFit)
+{
+    WriteState({{"1", "00000407"}}, {});
+    ASSERT_TRUE(LoadLayoutRegistry());
+    EXPECT_FALSE(AddUserLayout(-1));
+    EXPECT_STREQ("Schlüssel schon vorhanden", errorText);
+
+    strcpy(layoutKey, "b0990407");
+    ASSERT_TRUE(LoadLayoutRegistry());
+    EXPECT_FALSE(AddUserLayout(0)) << "00000407 has no \"Layout Id\"";
+    EXPECT_FALSE(AddUserLayout(static_cast<int>(layoutcount)));
+    EXPECT_EQ(0u, newpreloadcount);
+
+    Values full;
+    for (int i = 1; i <= layoutTableCapacity; ++i)
+        full[std::to_string(i)] = "00000407";
+    WriteState(full, {});
+    ASSERT_TRUE(LoadLayoutRegistry()) << errorText;
+    EXPECT_FALSE(AddUserLayout(-1));
+    EXPECT_STREQ("Kein Platz für ein weiteres Layout in HKEY_CURRENT_USER\\Keyboard Layout\\Preload (höchstens 100)",
+                 errorText);
+}
+
+TEST_F(LayoutTest, ProductMovesToTheFrontAndSubstitutesStay)
+{
+    WriteState({{"1", "00000407"}, {"2", "a0020407"}, {"3", "d0010407"}, {"4", "00000409"}},
+               {{"d0010407", product}, {"x", "y"}});
+    strcpy(driverFileName, "PELMORADRV.dll");
+    ASSERT_TRUE(LoadLayoutRegistry());
+    ASSERT_TRUE(MakeUserLayoutDefault()) << errorText;
+    ASSERT_TRUE(WriteUserLayoutLists()) << errorText;
+    EXPECT_EQ((Values{{"1", "d0010407"}, {"2", "00000407"}, {"3", "a0020407"}, {"4", "00000409"}}),
+              ReadValues(HKEY_CURRENT_USER, preloadPath));
+    EXPECT_EQ((Values{{"d0010407", product}, {"x", "y"}}), ReadValues(HKEY_CURRENT_USER, substitutesPath));
+}
+
+// The layout a Preload entry really stands for, by the lists as read.
+std::vector<std::string> StandsFor(const Values& preloadValues, const Values& substituteValues)
+{
+    std::vector<std::string> layouts;
+    for (const auto& entry : preloadValues) {
+        const auto substitute = substituteValues.find(entry.second);
+        layouts.push_back(substitute != substituteValues.end() ? substitute->second : entry.second);
+    }
+    std::sort(layouts.begin(), layouts.end());
+    return layouts;
+}
+
+// Random lists with the product's entry: the removal keeps every other layout exactly once and
+// numbers Preload 1 to n without gaps.
+TEST_F(LayoutTest, RemovalKeepsEveryOtherLayoutOnceAndNumbersWithoutGaps)
+{
+    std::mt19937 random(20261206);
+    const char* plainKeys[] = {"00000407", "00000409", "0000040c", "a0020407", "a0030407", "d0010407", "d0030407"};
+    const char* layoutsTo[] = {"00000407", "00000409", "a0020407", "a0030407", "b0040407"};
+    for (int round = 0; round < 150; ++round) {
+        const int count = 2 + static_cast<int>(random() % 9);
+        const int productPlace = static_cast<int>(random() % count);
+        Values preloadValues;
+        Values substituteValues;
+        int nextSubstitute = 0x10;
+        for (int place = 0; place < count; ++place) {
+            std::string name = std::to_string(place + 1);
+            if (random() % 8 == 0)
+                name = "0" + name;
+            std::string klid;
+            if (place == productPlace || random() % 2 == 0) {
+                char key[16];
+                wsprintfA(key, "d%03x0407", nextSubstitute++);
+                klid = random() % 4 == 0 ? "00000407" : key;
+                substituteValues[klid] = place == productPlace ? product : layoutsTo[random() % 5];
+            } else {
+                klid = plainKeys[random() % 7];
+            }
+            preloadValues[name] = klid;
+        }
+        // A substituted identifier named twice in Preload is not a state Windows leaves.
+        std::map<std::string, int> uses;
+        for (const auto& entry : preloadValues)
+            ++uses[entry.second];
+        if (std::any_of(substituteValues.begin(), substituteValues.end(),
+                        [&uses](const Values::value_type& pair) { return uses[pair.first] > 1; }))
+            continue;
+        std::vector<std::string> expected = StandsFor(preloadValues, substituteValues);
+        const auto productLayout = std::find(expected.begin(), expected.end(), product);
+        if (productLayout == expected.end())
+            continue;
+        expected.erase(productLayout);
+
+        RegDeleteTreeA(HKEY_CURRENT_USER, "Keyboard Layout");
+        WriteState(preloadValues, substituteValues, {{product, "Pelmoradrv.DLL", "00c1"}});
+        ASSERT_TRUE(LoadLayoutRegistry()) << errorText;
+        ASSERT_TRUE(RemoveUserLayout()) << errorText;
+        ASSERT_TRUE(WriteUserLayoutLists()) << errorText;
+
+        const Values newPreload = ReadValues(HKEY_CURRENT_USER, preloadPath);
+        const std::string state = testing::PrintToString(preloadValues) + " " + testing::PrintToString(substituteValues);
+        ASSERT_EQ(expected, StandsFor(newPreload, ReadValues(HKEY_CURRENT_USER, substitutesPath))) << state;
+        ASSERT_EQ(expected.size(), newPreload.size()) << state;
+        for (size_t number = 1; number <= newPreload.size(); ++number)
+            ASSERT_EQ(1u, newPreload.count(std::to_string(number))) << "no " << number << " in " << state;
+    }
+}
+
+}
