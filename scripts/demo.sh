@@ -7,7 +7,7 @@ source "$(dirname "$0")/lib.sh"
 install_missing
 build_both
 start_wine_session
-program="$ROOT/build/x86_64/bin/Uninstall_Pelmoradrv.exe"
+program="$BUILD/x86_64/bin/Uninstall_Pelmoradrv.exe"
 key=d0010407
 echo "Running Uninstall_Pelmoradrv.exe $key under Wine"
 status=0

@@ -2,6 +2,8 @@
 # session that lives entirely inside the build tree. Source it; do not run it.
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# Where the two build trees go; another folder keeps a second checkout's work apart.
+BUILD=${BUILD_ROOT:-$ROOT/build}
 WINE=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver
 PACKAGES=(cmake make g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 xvfb xauth googletest)
@@ -23,9 +25,9 @@ install_missing() {
 build_both() {
     local target
     for target in i686 x86_64; do
-        [ -f "$ROOT/build/$target/CMakeCache.txt" ] ||
-            cmake -S "$ROOT" -B "$ROOT/build/$target" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-$target.cmake" >/dev/null
-        cmake --build "$ROOT/build/$target" -j"$(nproc)"
+        [ -f "$BUILD/$target/CMakeCache.txt" ] ||
+            cmake -S "$ROOT" -B "$BUILD/$target" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-$target.cmake" >/dev/null
+        cmake --build "$BUILD/$target" -j"$(nproc)"
     done
 }
 
@@ -48,7 +50,7 @@ start_xvfb() {
 # Starts the screens and one wineserver for the x86_64 build tree's prefix, creating the prefix
 # when it is missing. HOME points into the build tree too: the prefix's Desktop links to it.
 start_wine_session() {
-    local tree="$ROOT/build/x86_64"
+    local tree="$BUILD/x86_64"
     export WINEPREFIX="$tree/wineprefix" HOME="$tree/home" WINEDEBUG=-all
     # Wine speaks German with it even where the host has no such locale; bash would complain.
     { export LC_ALL=de_DE.UTF-8; } 2>/dev/null

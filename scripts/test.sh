@@ -7,6 +7,6 @@ install_missing
 build_both
 start_wine_session
 status=0
-ctest --test-dir "$ROOT/build/i686" --output-on-failure || status=1
-ctest --test-dir "$ROOT/build/x86_64" --output-on-failure || status=1
+ctest --test-dir "$BUILD/i686" --output-on-failure || status=1
+ctest --test-dir "$BUILD/x86_64" --output-on-failure || status=1
 exit $status

@@ -1,0 +1,2 @@
+// Widening the access list of a file or directory.
+#pragma once

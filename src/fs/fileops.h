@@ -1,0 +1,22 @@
+// File operations that tell the user about their failures: each failure gets a warning box
+// captioned "Tastaturtreiber-Deinstallation" that ends in the system's text for the error, and
+// deletions show on the status line what they are working on.
+#pragma once
+
+// Copies `source` to `target` (replacing it when overwrite), leaving the copy with the archive
+// attribute alone. False, reported when `report`, on failure.
+bool CopyFileReported(const char* source, const char* target, bool report, bool overwrite);
+
+// Deletes a file; a missing file counts as deleted. False, reported when `report`, on failure.
+bool DeleteFileReported(const char* name, bool report);
+
+// DeleteFileReported on `directory` (ending in a backslash) followed by `name`; a path that
+// would not fit is refused.
+bool DeleteFileInDir(const char* directory, const char* name, bool report);
+
+// Removes an empty directory; always reports a failure.
+bool RemoveDirReported(const char* path);
+
+// Deletes `directory` (ending in a backslash) with everything below it, reporting each entry
+// that cannot be removed and going on with the rest. True when the directory is gone.
+bool DeleteTree(const char* directory);

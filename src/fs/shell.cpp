@@ -1,0 +1,1 @@
+#include "fs/shell.h"

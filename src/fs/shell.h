@@ -1,0 +1,2 @@
+// Shell folders, shortcuts and the system directories.
+#pragma once
