@@ -6,7 +6,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD=${BUILD_ROOT:-$ROOT/build}
 WINE=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver
-PACKAGES=(cmake make g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 xvfb xauth googletest)
+PACKAGES=(cmake make g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 xvfb xauth googletest locales)
 
 install_missing() {
     local missing=() package
@@ -52,7 +52,13 @@ start_xvfb() {
 start_wine_session() {
     local tree="$BUILD/x86_64"
     export WINEPREFIX="$tree/wineprefix" HOME="$tree/home" WINEDEBUG=-all
-    # Wine speaks German with it even where the host has no such locale; bash would complain.
+    # A German locale of the build tree's own: Wine then speaks German and, unlike with a
+    # locale the host lacks, can name files with umlauts.
+    if [ ! -d "$tree/locale/de_DE.UTF-8" ]; then
+        mkdir -p "$tree/locale"
+        localedef -i de_DE -f UTF-8 "$tree/locale/de_DE.UTF-8" >/dev/null 2>&1
+    fi
+    export LOCPATH="$tree/locale"
     { export LC_ALL=de_DE.UTF-8; } 2>/dev/null
     # No debugger: a crashing test program ends at once instead of waiting in winedbg.
     export WINEDLLOVERRIDES="winemenubuilder.exe=d;winedbg.exe=d"

@@ -115,3 +115,50 @@ void CloseRegistrySandbox()
     RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
     DeleteSandbox();
 }
+
+void RemoveDirectoryTree(const std::string& directory)
+{
+    std::string base = directory;
+    if (!base.empty() && base.back() == '\\')
+        base.pop_back();
+    WIN32_FIND_DATAA entry;
+    const HANDLE search = FindFirstFileA((base + "\\*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = entry.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            const std::string path = base + "\\" + name;
+            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveDirectoryTree(path);
+            else
+                DeleteFileA(path.c_str());
+        } while (FindNextFileA(search, &entry));
+        FindClose(search);
+    }
+    SetFileAttributesA(base.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryA(base.c_str());
+}
+
+std::string FreshDirectory(const char* name)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string directory = std::string(temp) + name + "\\";
+    RemoveDirectoryTree(directory);
+    CreateDirectoryA(directory.c_str(), nullptr);
+    return directory;
+}
+
+bool MakeFile(const std::string& path, DWORD size, DWORD attributes)
+{
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    LARGE_INTEGER end;
+    end.QuadPart = size;
+    const bool sized = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+    CloseHandle(file);
+    return sized && SetFileAttributesA(path.c_str(), attributes);
+}

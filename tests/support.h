@@ -34,3 +34,12 @@ std::string FinishBoxDriver(BoxDriver& driver);
 // prefix's real HKEY_CURRENT_USER; CloseRegistrySandbox maps them back and deletes the scratch.
 void OpenRegistrySandbox();
 void CloseRegistrySandbox();
+
+// A fresh, empty directory in the prefix's temporary directory, with a trailing backslash.
+std::string FreshDirectory(const char* name);
+
+// Removes a directory tree with plain system calls, read-only entries included.
+void RemoveDirectoryTree(const std::string& directory);
+
+// Creates a file of `size` bytes (sparse where the file system allows) with the attributes.
+bool MakeFile(const std::string& path, DWORD size, DWORD attributes = FILE_ATTRIBUTE_NORMAL);

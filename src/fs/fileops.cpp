@@ -1,1 +1,112 @@
 #include "fs/fileops.h"
+
+#include <windows.h>
+
+#include <string.h>
+
+#include "fs/lookup.h"
+#include "shell/mainwindow.h"
+#include "text/convert.h"
+#include "text/format.h"
+#include "text/msgbox.h"
+
+namespace {
+
+const char reportCaption[] = "Tastaturtreiber-Deinstallation";
+
+void ReportDeleteFailure(const char* name)
+{
+    MsgWarningTitled(reportCaption, "Folgende Datei kann nicht gelöscht werden:\n%s\n\n%s", name, sysErrorText);
+}
+
+// A lookup that failed because nothing is there, not because the system refused to look.
+bool IsAbsent()
+{
+    return fileExistsResult != 3 || errorCode16 == ERROR_FILE_NOT_FOUND || errorCode16 == ERROR_PATH_NOT_FOUND;
+}
+
+}
+
+bool CopyFileReported(const char* source, const char* target, bool report, bool overwrite)
+{
+    if (CopyFileA(source, target, overwrite ? FALSE : TRUE)) {
+        // A read-only, hidden or system source still gives a plain, writable copy.
+        SetFileAttributesA(target, FILE_ATTRIBUTE_ARCHIVE);
+        return true;
+    }
+    CaptureLastError();
+    if (report)
+        MsgWarningTitled(reportCaption, "Kopieren einer Datei fehlgeschlagen.\n\nQuelle: %s\nZiel: %s\n\n%s", source,
+                         target, sysErrorText);
+    return false;
+}
+
+bool DeleteFileReported(const char* name, bool report)
+{
+    // A file that is not there counts as deleted; one the system would not even look for is
+    // tried anyway, so that its failure is reported rather than taken for success.
+    if (!FileExists(name, nullptr, &sharedFindData) && IsAbsent())
+        return true;
+    SetStatus("Lösche %s ...", name);
+    if (DeleteFileA(name))
+        return true;
+    if (report) {
+        CaptureLastError();
+        ReportDeleteFailure(name);
+    }
+    return false;
+}
+
+bool DeleteFileInDir(const char* directory, const char* name, bool report)
+{
+    char path[MAX_PATH];
+    if (strlen(directory) + strlen(name) < static_cast<size_t>(MAX_PATH))
+        return DeleteFileReported(strcat(strcpy(path, directory), name), report);
+    // Cut, the path would name another file: refuse it, and show the whole name.
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    if (report) {
+        CaptureLastError();
+        char wholeName[2 * MAX_PATH + 1];
+        const int length = CopyText(wholeName, sizeof(wholeName), directory);
+        CopyText(wholeName + length, sizeof(wholeName) - length, name);
+        ReportDeleteFailure(wholeName);
+    }
+    return false;
+}
+
+bool RemoveDirReported(const char* path)
+{
+    SetStatus("Lösche Verzeichnis %s ...", path);
+    if (RemoveDirectoryA(path))
+        return true;
+    CaptureLastError();
+    MsgWarningTitled(reportCaption, "Folgendes Verzeichnis kann nicht gelöscht werden:\n%s\n\n%s", path, sysErrorText);
+    return false;
+}
+
+bool DeleteTree(const char* directory)
+{
+    HANDLE search = nullptr;
+    WIN32_FIND_DATAA findData;
+    int count = 0;
+    char pattern[MAX_PATH];
+    char fullName[MAX_PATH];
+    FindFirstEntry(&search, &findData, &count, pattern, fullName, directory, "*.*");
+    while (search != nullptr) {
+        if (fileInfo.isDirectory) {
+            char subdirectory[MAX_PATH];
+            // A subdirectory whose path has no room left stays, and its parent's removal says so.
+            if (strlen(fullName) + 1 < static_cast<size_t>(MAX_PATH))
+                DeleteTree(strcat(strcpy(subdirectory, fullName), "\\"));
+        } else {
+            DeleteFileReported(fullName, true);
+        }
+        FindNextEntry(&search, &findData, &count, directory, fullName);
+    }
+    char path[MAX_PATH];
+    lstrcpynA(path, directory, MAX_PATH);
+    const size_t length = strlen(path);
+    if (length > 0)
+        path[length - 1] = '\0';
+    return RemoveDirReported(path);
+}

@@ -1,1 +1,275 @@
 #include "fs/lookup.h"
+
+#include <string.h>
+
+#include "fs/access.h"
+#include "text/convert.h"
+#include "text/format.h"
+#include "text/numbers.h"
+#include "text/paths.h"
+
+WIN32_FIND_DATAA sharedFindData;
+BYTE filesOnly;
+int fileExistsResult;
+DWORD lastFoundSize;
+char lastDirAttempted[MAX_PATH];
+DateStamp referenceStamp;
+FileInfo fileInfo;
+
+namespace {
+
+const DWORD accessWithDelete = 0xE01300EF;
+const DWORD accessWithoutDelete = 0xE01200EF;
+
+bool IsDotEntry(const char* name)
+{
+    return strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
+}
+
+// Ends a lookup as the platform would end a call with a name it cannot take.
+void RefuseLongPath()
+{
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    CaptureLastError();
+}
+
+// Joins the parts into `path` (MAX_PATH bytes); false, leaving it empty, when they do not fit.
+bool JoinPath(char* path, const char* first, const char* second, const char* third)
+{
+    path[0] = '\0';
+    if (strlen(first) + strlen(second) + strlen(third) >= static_cast<size_t>(MAX_PATH))
+        return false;
+    strcat(strcat(strcpy(path, first), second), third);
+    return true;
+}
+
+// The full name of an enumerated entry: directory, a separator where it lacks one, the name.
+bool BuildFullName(char* fullName, const char* directory, const char* name)
+{
+    if (directory == nullptr)
+        return JoinPath(fullName, "", "", name);
+    const size_t length = strlen(directory);
+    const bool separated = length > 0 && IsPathSeparator(directory[length - 1]);
+    return JoinPath(fullName, directory, separated ? "" : "\\", name);
+}
+
+DateStamp LocalStamp(const FILETIME& time)
+{
+    FILETIME local = {};
+    SYSTEMTIME parts = {};
+    FileTimeToLocalFileTime(&time, &local);
+    FileTimeToSystemTime(&local, &parts);
+    return MakeStamp(parts.wYear, parts.wMonth, parts.wDay, parts.wHour, parts.wMinute, parts.wSecond);
+}
+
+// Delivers the entry in findData to the enumeration's caller; an entry whose full name does
+// not fit ends the enumeration instead of handing out a cut path.
+void DeliverEntry(HANDLE* handleSlot, const WIN32_FIND_DATAA* findData, int* count, const char* directory,
+                  char* fullName)
+{
+    if (fullName != nullptr && !BuildFullName(fullName, directory, findData->cFileName)) {
+        FindClose(*handleSlot);
+        *handleSlot = nullptr;
+        RefuseLongPath();
+        return;
+    }
+    ++*count;
+    DescribeFile(findData);
+}
+
+// A bare server named by its numeric address ("\\192.168.0.1") cannot be created and need not be.
+bool IsNumericServer(const char* path)
+{
+    if (path[0] != '\\' || path[1] != '\\')
+        return false;
+    for (const char* c = path + 2; *c != '\0'; ++c) {
+        if (!(*c >= '0' && *c <= '9') && *c != '.')
+            return false;
+    }
+    return true;
+}
+
+}
+
+bool FileExists(const char* name, HANDLE* handleSlot, WIN32_FIND_DATAA* findData)
+{
+    sysErrorText[0] = '\0';
+    HANDLE ownHandle = nullptr;
+    HANDLE* slot = &ownHandle;
+    WIN32_FIND_DATAA* record = &sharedFindData;
+    if (handleSlot != nullptr) {
+        if (findData == nullptr) {
+            CopyText(sysErrorText, errorTextCapacity, "FEHLAUFRUF FileExists");
+            filesOnly = 0;
+            fileExistsResult = 1;
+            return false;
+        }
+        slot = handleSlot;
+        record = findData;
+    }
+    *slot = FindFirstFileA(name, record);
+    if (*slot == INVALID_HANDLE_VALUE) {
+        CaptureLastError();
+        filesOnly = 0;
+        fileExistsResult = 3;
+        return false;
+    }
+    const size_t length = strlen(name);
+    const bool acceptFirst = length > 0 && name[length - 1] == '.';
+    while (!acceptFirst &&
+           (IsDotEntry(record->cFileName) || (filesOnly && (record->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)))) {
+        if (!FindNextFileA(*slot, record)) {
+            FindClose(*slot);
+            filesOnly = 0;
+            fileExistsResult = 2;
+            return false;
+        }
+    }
+    lastFoundSize = record->nFileSizeLow;
+    if (handleSlot == nullptr)
+        FindClose(ownHandle);
+    filesOnly = 0;
+    DescribeFile(record);
+    fileExistsResult = 0;
+    return true;
+}
+
+void DescribeFile(const WIN32_FIND_DATAA* findData)
+{
+    fileInfo.creationTime = findData->ftCreationTime;
+    fileInfo.lastAccessTime = findData->ftLastAccessTime;
+    fileInfo.lastWriteTime = findData->ftLastWriteTime;
+    const DWORD attributes = findData->dwFileAttributes;
+    fileInfo.isDirectory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    fileInfo.sizeLow = findData->nFileSizeLow;
+    if (fileInfo.isDirectory)
+        CopyText(fileInfo.sizeText, sizeTextCapacity, "VERZEICHNIS");
+    else
+        FormatNumber(fileInfo.sizeText, sizeTextCapacity, static_cast<int>(fileInfo.sizeLow), 0, false);
+    fileInfo.createdStamp = LocalStamp(findData->ftCreationTime);
+    fileInfo.accessedStamp = LocalStamp(findData->ftLastAccessTime);
+    fileInfo.writtenStamp = LocalStamp(findData->ftLastWriteTime);
+
+    const int reference = static_cast<int>(StampDayNumber(referenceStamp));
+    fileInfo.createdAgeDays = reference - static_cast<int>(StampDayNumber(fileInfo.createdStamp));
+    fileInfo.accessedAgeDays = reference - static_cast<int>(StampDayNumber(fileInfo.accessedStamp));
+    fileInfo.writtenAgeDays = reference - static_cast<int>(StampDayNumber(fileInfo.writtenStamp));
+    fileInfo.ageDays =
+        fileInfo.createdAgeDays > fileInfo.writtenAgeDays ? fileInfo.createdAgeDays : fileInfo.writtenAgeDays;
+
+    fileInfo.isArchive = (attributes & FILE_ATTRIBUTE_ARCHIVE) != 0;
+    fileInfo.isHidden = (attributes & FILE_ATTRIBUTE_HIDDEN) != 0;
+    fileInfo.isReadOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    fileInfo.isSystem = (attributes & FILE_ATTRIBUTE_SYSTEM) != 0;
+    fileInfo.isExcluded = fileInfo.isDirectory || SameTextNoCase(findData->cFileName, "thumbs.db");
+}
+
+WIN32_FIND_DATAA FindFirstEntry(HANDLE* handleSlot, WIN32_FIND_DATAA* findData, int* count, char* patternBuffer,
+                                char* fullName, const char* directory, const char* pattern)
+{
+    memset(findData, 0, sizeof(*findData));
+    sysErrorText[0] = '\0';
+    *count = 0;
+    *handleSlot = nullptr;
+    if (directory != nullptr) {
+        const size_t length = strlen(directory);
+        // A pattern such as ".pdf" after a directory means every file of that extension.
+        const bool star = length > 0 && directory[length - 1] == '\\' && pattern[0] == '.';
+        if (!JoinPath(patternBuffer, directory, star ? "*" : "", pattern)) {
+            RefuseLongPath();
+            DescribeFile(findData);
+            return *findData;
+        }
+    }
+    const HANDLE search = FindFirstFileA(patternBuffer, findData);
+    if (search == INVALID_HANDLE_VALUE) {
+        CaptureLastError();
+        DescribeFile(findData);
+        return *findData;
+    }
+    while (IsDotEntry(findData->cFileName)) {
+        DescribeFile(findData);
+        if (!FindNextFileA(search, findData)) {
+            FindClose(search);
+            return *findData;
+        }
+    }
+    *handleSlot = search;
+    DeliverEntry(handleSlot, findData, count, directory, fullName);
+    return *findData;
+}
+
+void FindNextEntry(HANDLE* handleSlot, WIN32_FIND_DATAA* findData, int* count, const char* directory, char* fullName)
+{
+    if (*handleSlot == nullptr)
+        return;
+    do {
+        if (!FindNextFileA(*handleSlot, findData)) {
+            FindClose(*handleSlot);
+            *handleSlot = nullptr;
+            return;
+        }
+    } while (IsDotEntry(findData->cFileName));
+    DeliverEntry(handleSlot, findData, count, directory, fullName);
+}
+
+bool CreateDir(const char* path, bool failIfExists, bool withoutDelete, bool inheritable)
+{
+    char directory[MAX_PATH];
+    if (!JoinPath(directory, path, "", "")) {
+        RefuseLongPath();
+        return false;
+    }
+    RemovePathSeparator(directory);
+    if (CreateDirectoryA(directory, nullptr)) {
+        GrantAccess(directory, nullptr, withoutDelete ? accessWithoutDelete : accessWithDelete, inheritable);
+        return true;
+    }
+    CaptureLastError();
+    if (!failIfExists && errorCode16 == ERROR_ALREADY_EXISTS)
+        return true;
+    return errorCode16 == ERROR_INVALID_NAME && IsNumericServer(directory);
+}
+
+bool CreateDirPath(const char* path, bool namesFile, bool withoutDelete)
+{
+    // A cut path would create directories nobody asked for.
+    char directory[MAX_PATH];
+    if (!JoinPath(directory, path, "", "")) {
+        RefuseLongPath();
+        return false;
+    }
+    if (namesFile) {
+        char* lastSeparator = strrchr(directory, '\\');
+        *(lastSeparator != nullptr ? lastSeparator + 1 : directory) = '\0';
+    }
+    RemovePathSeparator(directory);
+    if (CreateDir(directory, false, withoutDelete, false)) {
+        CopyText(lastDirAttempted, MAX_PATH, directory);
+        return true;
+    }
+
+    const bool network = path[0] == '\\' && path[1] == '\\';
+    bool serverPassed = false;
+    char prefix[MAX_PATH];
+    size_t length = 0;
+    for (const char* c = path; *c != '\0'; ++c) {
+        // Behind a drive or the start of a network path there is nothing to create.
+        const char last = length > 0 ? prefix[length - 1] : '\0';
+        if (*c == '\\' && c != path && last != ':' && last != '\\') {
+            if (network && !serverPassed) {
+                serverPassed = true;
+            } else {
+                CopyText(lastDirAttempted, MAX_PATH, prefix);
+                // Administrative shares ("C$") cannot be created and need not be.
+                if (!CreateDir(prefix, false, withoutDelete, false) && last != '$')
+                    return false;
+            }
+        }
+        prefix[length++] = *c;
+        prefix[length] = '\0';
+    }
+    if (!namesFile && length > 0 && prefix[length - 1] != '\\')
+        return CreateDir(prefix, false, false, false);
+    return true;
+}

@@ -1,1 +1,147 @@
 #include "fs/fileops.h"
+
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "shell/environment.h"
+#include "shell/mainwindow.h"
+#include "support.h"
+#include "text/msgbox.h"
+
+namespace {
+
+std::vector<std::string> boxes;
+
+int KeepBox(HWND, const char* text, const char* caption, UINT type)
+{
+    EXPECT_STREQ("Tastaturtreiber-Deinstallation", caption);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONEXCLAMATION), type);
+    boxes.push_back(text);
+    return IDOK;
+}
+
+bool Exists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+class FileOpsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        directory = FreshDirectory("fileops-tests");
+        boxes.clear();
+        strcpy(statusText, "vorher");
+        useMessageHook = true;
+        messageHook = KeepBox;
+    }
+    void TearDown() override
+    {
+        useMessageHook = false;
+        messageHook = nullptr;
+        RemoveDirectoryTree(directory);
+    }
+    // The start of the report for `name`, up to the error's number.
+    static std::string DeleteReport(const std::string& name, int error)
+    {
+        return "Folgende Datei kann nicht gelöscht werden:\n" + name + "\n\nFehlercode " + std::to_string(error) + ":\n";
+    }
+    std::string directory;
+};
+
+TEST_F(FileOpsTest, DeletionReportsFailuresWithTheSystemsReason)
+{
+    EXPECT_TRUE(DeleteFileReported((directory + "fehlt.dll").c_str(), true));
+    EXPECT_STREQ("vorher", statusText) << "nothing to delete, nothing shown";
+
+    const std::string locked = directory + "schreibgeschützt.dll";
+    ASSERT_TRUE(MakeFile(locked, 10, FILE_ATTRIBUTE_READONLY));
+    EXPECT_FALSE(DeleteFileReported(locked.c_str(), false));
+    EXPECT_TRUE(boxes.empty()) << "silent without report";
+    EXPECT_FALSE(DeleteFileReported(locked.c_str(), true));
+    EXPECT_EQ("Lösche " + locked + " ...", statusText);
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(DeleteReport(locked, 5), boxes[0].substr(0, DeleteReport(locked, 5).size()));
+
+    const std::string open = directory + "offen.dll";
+    ASSERT_TRUE(MakeFile(open, 10));
+    const HANDLE holder = CreateFileA(open.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_FALSE(DeleteFileInDir(directory.c_str(), "offen.dll", true));
+    CloseHandle(holder);
+    ASSERT_EQ(2u, boxes.size());
+    EXPECT_EQ(DeleteReport(open, 32), boxes[1].substr(0, DeleteReport(open, 32).size())) << "sharing violation";
+    EXPECT_TRUE(DeleteFileInDir(directory.c_str(), "offen.dll", true));
+    EXPECT_FALSE(Exists(open));
+
+    const std::string tooLong(MAX_PATH, 'n');
+    EXPECT_FALSE(DeleteFileInDir(directory.c_str(), tooLong.c_str(), true));
+    ASSERT_EQ(3u, boxes.size());
+    EXPECT_EQ(DeleteReport(directory + tooLong, 206), boxes[2].substr(0, DeleteReport(directory + tooLong, 206).size()));
+}
+
+TEST_F(FileOpsTest, CopiesArePlainFilesAndFailuresNameBothPaths)
+{
+    const std::string source = directory + "quelle.exe";
+    const std::string target = directory + "ziel.exe";
+    ASSERT_TRUE(MakeFile(source, 100, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_TRUE(CopyFileReported(source.c_str(), target.c_str(), true, true));
+    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE), GetFileAttributesA(target.c_str()));
+
+    EXPECT_FALSE(CopyFileReported(source.c_str(), target.c_str(), true, false));
+    ASSERT_EQ(1u, boxes.size());
+    const std::string report = "Kopieren einer Datei fehlgeschlagen.\n\nQuelle: " + source + "\nZiel: " + target +
+                               "\n\nFehlercode 80:\n";
+    EXPECT_EQ(report, boxes[0].substr(0, report.size()));
+
+    // Wine, unlike Windows, overwrites a read-only target: a missing directory fails instead.
+    const std::string nowhere = directory + "fehlt\\ziel.exe";
+    EXPECT_FALSE(CopyFileReported(source.c_str(), nowhere.c_str(), true, true));
+    ASSERT_EQ(2u, boxes.size());
+    EXPECT_NE(std::string::npos, boxes[1].find("\n\nFehlercode 3:\n")) << boxes[1];
+    EXPECT_FALSE(CopyFileReported(source.c_str(), nowhere.c_str(), false, true));
+    EXPECT_EQ(2u, boxes.size());
+}
+
+TEST_F(FileOpsTest, TreeIsDeletedDepthFirstAndEachFailureIsReportedUpTheChain)
+{
+    ASSERT_TRUE(MakeFile(directory + "a.txt", 1));
+    ASSERT_TRUE(CreateDirectoryA((directory + "sub").c_str(), nullptr));
+    ASSERT_TRUE(MakeFile(directory + "sub\\b.txt", 1));
+    EXPECT_TRUE(DeleteTree(directory.c_str()));
+    EXPECT_FALSE(Exists(directory));
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ("Lösche Verzeichnis " + directory.substr(0, directory.size() - 1) + " ...", statusText);
+
+    ASSERT_TRUE(CreateDirectoryA(directory.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA((directory + "eins").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA((directory + "eins\\zwei").c_str(), nullptr));
+    ASSERT_TRUE(MakeFile(directory + "eins\\zwei\\fest.txt", 1, FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(MakeFile(directory + "eins\\lose.txt", 1));
+    EXPECT_FALSE(DeleteTree(directory.c_str()));
+    ASSERT_EQ(4u, boxes.size()) << "the file, then zwei, eins and the start directory";
+    EXPECT_EQ(0u, boxes[0].find("Folgende Datei kann nicht gelöscht werden:\n" + directory + "eins\\zwei\\fest.txt"));
+    const std::string notEmpty = "\n\nFehlercode 145:\n";
+    EXPECT_EQ("Folgendes Verzeichnis kann nicht gelöscht werden:\n" + directory + "eins\\zwei" + notEmpty,
+              boxes[1].substr(0, boxes[1].find(notEmpty) + notEmpty.size()));
+    EXPECT_EQ(0u, boxes[3].find("Folgendes Verzeichnis kann nicht gelöscht werden:\n" +
+                                directory.substr(0, directory.size() - 1) + "\n"));
+    EXPECT_FALSE(Exists(directory + "eins\\lose.txt")) << "the walk goes on after a failure";
+}
+
+TEST_F(FileOpsTest, ReportIsARealBoxOnTheScreen)
+{
+    useMessageHook = false;
+    strcpy(programName, "Uninstall_Pelmoradrv");
+    ASSERT_TRUE(MakeFile(directory + "a.txt", 1));
+    BoxDriver driver = StartBoxDriver("OK");
+    EXPECT_FALSE(RemoveDirReported(directory.c_str()));
+    const std::string records = FinishBoxDriver(driver);
+    EXPECT_EQ(0u, records.find("caption: Tastaturtreiber-Deinstallation\n")) << records;
+    EXPECT_NE(std::string::npos, records.find("\\n\\nFehlercode 145:\\n")) << records;
+    EXPECT_NE(std::string::npos, records.find("icon: exclamation\n")) << records;
+}
+
+}
