@@ -1,2 +1,26 @@
 // Widening the access list of a file or directory.
+//
+// A grant gives one account, or Everyone, a set of rights: the account's explicit entries are
+// replaced by one allow entry, while every other explicit entry, every inherited entry and the
+// access list's inheritance state are kept. The new list holds the other accounts' explicit
+// entries in their old order, then the new entry, then everything from the first inherited entry
+// on, unchanged. Owner, group and audit list are neither read nor written.
+//
+// Nothing is shown: a failing step returns false and leaves its English step message
+// ("GetFileSecurity 1 failed" and the like) in errorMessage with the system error captured at
+// that moment (text/format.h). The size probes record their message on the way to success as
+// well, so callers judge by the result alone.
 #pragma once
+
+#include <windows.h>
+
+// Builds into `newSD` (absolute, in the caller's storage) the grant of `accessMask` to `userSID`
+// computed from the object's current descriptor `fileSD`; `inheritable` non-zero makes the new
+// entry inherit to files and subfolders. *newACL receives the new access list, which `newSD`
+// points to; it is a malloc buffer that the caller frees, handed out (or null) on failure too.
+bool BuildGrantDescriptor(PSECURITY_DESCRIPTOR fileSD, PSID userSID, DWORD accessMask, int inheritable,
+                          SECURITY_DESCRIPTOR* newSD, PACL* newACL);
+
+// Grants `accessMask` on the file or directory `path` to `account`, or to Everyone when it is
+// null; true when the new access list was written. A failure leaves the object as it was.
+bool GrantAccess(const char* path, const char* account, DWORD accessMask, int inheritable);
