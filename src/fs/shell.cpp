@@ -1,1 +1,215 @@
 #include "fs/shell.h"
+
+#include <shlobj.h>
+#include <string.h>
+
+#include "fs/lookup.h"
+#include "shell/startup.h"
+#include "text/convert.h"
+#include "uninstall/product.h"
+
+char systemDir[pathCapacity];
+char wow64SystemDir[pathCapacity];
+char productDir[pathCapacity];
+PVOID savedRedirection;
+
+namespace {
+
+typedef BOOL(WINAPI* DisableRedirectionFunction)(PVOID*);
+typedef BOOL(WINAPI* RevertRedirectionFunction)(PVOID);
+typedef UINT(WINAPI* DirectoryFunction)(LPSTR, UINT);
+
+// The WOW64 functions are looked up at run time: 32-bit Windows without WOW64 lacks them and
+// would refuse to load a program that imports them.
+void* KernelFunction(const char* name)
+{
+    return reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32"), name));
+}
+
+// Appends `text` when the whole still fits a path; false leaves `path` as it was.
+bool AppendText(char* path, const char* text)
+{
+    const size_t length = strlen(path);
+    const size_t added = strlen(text);
+    if (length + added >= static_cast<size_t>(pathCapacity))
+        return false;
+    memcpy(path + length, text, added + 1);
+    return true;
+}
+
+// Makes `path` end in a separator; false when there is no room for it.
+bool EndWithSeparator(char* path)
+{
+    AddPathSeparator(path);
+    return IsPathSeparator(path[strlen(path) - 1]);
+}
+
+// The file-system path of a shell folder. A virtual folder (the drives, the printers) has a
+// location but no path, and counts as not found.
+bool ShellFolderPath(char* path, HWND owner, int csidl)
+{
+    path[0] = '\0';
+    IMalloc* allocator = nullptr;
+    if (FAILED(SHGetMalloc(&allocator)))
+        return false;
+    bool found = false;
+    LPITEMIDLIST items = nullptr;
+    if (SUCCEEDED(SHGetSpecialFolderLocation(owner, csidl, &items))) {
+        found = SHGetPathFromIDListA(items, path) != FALSE;
+        allocator->Free(items);
+    }
+    allocator->Release();
+    if (!found)
+        path[0] = '\0';
+    return found;
+}
+
+// Saves the link as `name`.LNK in the selected folder, creating the folder when it is missing.
+bool SaveShortcut(IPersistFile* file, HWND owner, LPCSTR folder, const char* name, bool common)
+{
+    char folderPath[pathCapacity];
+    char linkPath[pathCapacity];
+    WCHAR widePath[pathCapacity];
+    if (!GetShortcutFolder(folderPath, owner, folder, common))
+        return false;
+    strcpy(linkPath, folderPath);
+    if (!AppendText(linkPath, name) || !AppendText(linkPath, ".LNK") ||
+        AnsiToWide(widePath, linkPath, pathCapacity) == 0)
+        return false;
+    // A folder that cannot be created shows in the failed save.
+    CreateDirPath(folderPath, false, false);
+    const HRESULT saved = file->Save(widePath, TRUE);
+    file->SaveCompleted(widePath);
+    return SUCCEEDED(saved);
+}
+
+// Fills `directory` through a call of GetSystemDirectoryA's kind and adds the separator. A
+// directory the call cannot name, or one without room for the separator, leaves it empty.
+void FillDirectory(char* directory, DirectoryFunction query)
+{
+    memset(directory, 0, pathCapacity);
+    const UINT length = query != nullptr ? query(directory, pathCapacity) : 0;
+    // A result as large as the buffer is the size the call would have needed.
+    if (length == 0 || length >= static_cast<UINT>(pathCapacity) || !EndWithSeparator(directory))
+        directory[0] = '\0';
+}
+
+// Program Files, or the Windows directory's "Programme" where the shell does not know it.
+bool ProgramsRoot(char* path)
+{
+    if (GetSpecialFolder(path, CSIDL_PROGRAM_FILES))
+        return true;
+    const UINT length = GetWindowsDirectoryA(path, pathCapacity);
+    return length > 0 && length < static_cast<UINT>(pathCapacity) && EndWithSeparator(path) &&
+           AppendText(path, "Programme");
+}
+
+}
+
+bool GetSpecialFolder(char* path, int csidl)
+{
+    return ShellFolderPath(path, ownerWindow, csidl);
+}
+
+bool GetShortcutFolder(char* path, HWND owner, LPCSTR folder, bool common)
+{
+    path[0] = '\0';
+    const ULONG_PTR selector = reinterpret_cast<ULONG_PTR>(folder);
+    const bool isText = selector >= 256;
+    bool found;
+    if (isText && folder[0] != '\0' && folder[1] == ':') {
+        found = AppendText(path, folder);
+    } else {
+        int csidl = common ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS;
+        int fallback = CSIDL_PROGRAMS;
+        if (folder == nullptr) {
+            csidl = common ? CSIDL_COMMON_DESKTOPDIRECTORY : CSIDL_DESKTOPDIRECTORY;
+            fallback = CSIDL_DESKTOPDIRECTORY;
+        } else if (!isText) {
+            csidl = static_cast<int>(selector);
+        }
+        found = ShellFolderPath(path, owner, csidl) || (common && ShellFolderPath(path, owner, fallback));
+        if (found && isText && folder[0] != '\0')
+            found = EndWithSeparator(path) && AppendText(path, folder);
+    }
+    found = found && EndWithSeparator(path);
+    if (!found)
+        path[0] = '\0';
+    return found;
+}
+
+bool CreateShortcut(HWND owner, const char* target, const char* arguments, LPCSTR folder, const char* name,
+                    const char* workingDir, const char* iconPath, int iconIndex, const char* description,
+                    int showCmd, bool common)
+{
+    // A working directory cut short would be another directory.
+    char workingPath[pathCapacity] = "";
+    if (workingDir != nullptr && !AppendText(workingPath, workingDir))
+        return false;
+    RemovePathSeparator(workingPath);
+
+    const HRESULT comState = CoInitialize(nullptr);
+    bool saved = false;
+    IShellLinkA* link = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                   reinterpret_cast<void**>(&link)))) {
+        IPersistFile* file = nullptr;
+        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+            HRESULT result = link->SetPath(target);
+            if (SUCCEEDED(result) && arguments != nullptr)
+                result = link->SetArguments(arguments);
+            if (SUCCEEDED(result) && workingPath[0] != '\0')
+                result = link->SetWorkingDirectory(workingPath);
+            if (SUCCEEDED(result) && description != nullptr)
+                result = link->SetDescription(description);
+            if (SUCCEEDED(result))
+                result = link->SetShowCmd(showCmd);
+            if (SUCCEEDED(result))
+                result = link->SetIconLocation(iconPath != nullptr ? iconPath : target, iconIndex);
+            if (SUCCEEDED(result))
+                saved = SaveShortcut(file, owner, folder, name, common);
+            file->Release();
+        }
+        link->Release();
+    }
+    // A thread whose COM was already set up another way keeps it.
+    if (SUCCEEDED(comState))
+        CoUninitialize();
+    return saved;
+}
+
+bool DeleteShortcut(HWND owner, LPCSTR folder, const char* name, bool common)
+{
+    char path[pathCapacity];
+    return GetShortcutFolder(path, owner, folder, common) && AppendText(path, name) && AppendText(path, ".LNK") &&
+           DeleteFileA(path) != FALSE;
+}
+
+void ResolveInstallDirs()
+{
+    if (isWow64) {
+        savedRedirection = nullptr;
+        const auto disable =
+            reinterpret_cast<DisableRedirectionFunction>(KernelFunction("Wow64DisableWow64FsRedirection"));
+        if (disable != nullptr)
+            disable(&savedRedirection);
+    }
+    FillDirectory(systemDir, GetSystemDirectoryA);
+    wow64SystemDir[0] = '\0';
+    if (isWow64)
+        FillDirectory(wow64SystemDir, reinterpret_cast<DirectoryFunction>(KernelFunction("GetSystemWow64DirectoryA")));
+
+    char folder[pathCapacity];
+    productDir[0] = '\0';
+    if (ProgramsRoot(folder) && EndWithSeparator(folder) && AppendText(folder, productFolderName))
+        strcpy(productDir, folder);
+}
+
+void RevertFsRedirection()
+{
+    if (!isWow64)
+        return;
+    const auto revert = reinterpret_cast<RevertRedirectionFunction>(KernelFunction("Wow64RevertWow64FsRedirection"));
+    if (revert != nullptr)
+        revert(savedRedirection);
+}

@@ -1,2 +1,59 @@
 // Shell folders, shortcuts and the system directories.
+//
+// The directories the uninstaller works in are fixed once per run by ResolveInstallDirs. Under
+// WOW64 it also switches file-system redirection off for the thread, so that systemDir reaches
+// the native system directory and the 32-bit one is reached through wow64SystemDir; it stays
+// off until RevertFsRedirection. Nothing here shows a message or the status line: every
+// operation reports by its result alone.
+//
+// Paths are ANSI texts of fewer than pathCapacity bytes. A path composed here that would not fit
+// (a folder with its final backslash, a folder plus the shortcut's name and ".LNK", Program
+// Files plus the product folder) is refused, never cut into another path.
+//
+// Shortcut folder selector (`folder`), read in this order:
+//   null                         the desktop: CSIDL_DESKTOPDIRECTORY, or with `common`
+//                                CSIDL_COMMON_DESKTOPDIRECTORY
+//   a number below 256 (passed   that CSIDL
+//   as MAKEINTRESOURCE does)
+//   a text such as "X:..."       that drive path itself
+//   any other text               the Programs menu (CSIDL_PROGRAMS, or with `common`
+//                                CSIDL_COMMON_PROGRAMS) with the text as subfolder when not empty
+// When `common` is set and the shell cannot name the folder, the user's own folder is taken:
+// the desktop for a null selector, the Programs menu for every other selector the shell names.
 #pragma once
+
+#include <windows.h>
+
+#include "text/paths.h"
+
+extern char systemDir[pathCapacity];       // the system directory with its final backslash
+extern char wow64SystemDir[pathCapacity];  // the same for the 32-bit system directory; empty outside WOW64
+extern char productDir[pathCapacity];      // Program Files\Pelmora-Tastatur, no final backslash
+extern PVOID savedRedirection;             // what disabling redirection handed out; null until then
+
+// The shell's folder `csidl` into `path` (pathCapacity bytes) without a final separator; owned
+// by ownerWindow. False, with `path` empty, when the shell cannot name it as a file-system path.
+bool GetSpecialFolder(char* path, int csidl);
+
+// The folder a shortcut selector names, into `path` (pathCapacity bytes) with a final backslash.
+// False, with `path` empty, when the shell cannot name it or it does not fit.
+bool GetShortcutFolder(char* path, HWND owner, LPCSTR folder, bool common);
+
+// Saves a shortcut `name`.LNK to `target` in the selected folder, creating that folder when it
+// is missing. Null `arguments`, `workingDir` and `description` are left unset; a null `iconPath`
+// takes the icon from `target`; the working directory loses a final separator. True only when
+// the file was saved.
+bool CreateShortcut(HWND owner, const char* target, const char* arguments, LPCSTR folder, const char* name,
+                    const char* workingDir, const char* iconPath, int iconIndex, const char* description,
+                    int showCmd, bool common);
+
+// Deletes `name`.LNK in the selected folder; false when it is not there or cannot be deleted.
+bool DeleteShortcut(HWND owner, LPCSTR folder, const char* name, bool common);
+
+// Fills systemDir, wow64SystemDir (under isWow64 only) and productDir, each left empty when the
+// system cannot name it within a path; Program Files falls back to the Windows directory's
+// "Programme". Under isWow64 first switches redirection off, keeping the token in savedRedirection.
+void ResolveInstallDirs();
+
+// Under isWow64 hands savedRedirection back, switching redirection on again; otherwise nothing.
+void RevertFsRedirection();
