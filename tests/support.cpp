@@ -162,3 +162,40 @@ bool MakeFile(const std::string& path, DWORD size, DWORD attributes)
     CloseHandle(file);
     return sized && SetFileAttributesA(path.c_str(), attributes);
 }
+
+void WriteRegistryValues(HKEY root, const std::string& path, const RegistryValues& values)
+{
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    for (const auto& value : values)
+        RegSetValueExA(key, value.first.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.second.c_str()),
+                       value.second.size() + 1);
+    RegCloseKey(key);
+}
+
+RegistryValues ReadRegistryValues(HKEY root, const std::string& path)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return {{"<missing>", ""}};
+    RegistryValues values;
+    char name[MAX_PATH];
+    char data[MAX_PATH];
+    DWORD nameSize = MAX_PATH;
+    DWORD dataSize = MAX_PATH;
+    for (DWORD i = 0; RegEnumValueA(key, i, name, &nameSize, nullptr, nullptr, reinterpret_cast<BYTE*>(data),
+                                    &dataSize) == ERROR_SUCCESS;
+         ++i, nameSize = dataSize = MAX_PATH)
+        values[name] = data;
+    RegCloseKey(key);
+    return values;
+}
+
+bool RegistryKeyExists(HKEY root, const std::string& path)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 
 // Full path of a program built next to the tests ("Uninstall_Pelmoradrv.exe", "boxdriver.exe").
@@ -43,3 +44,13 @@ void RemoveDirectoryTree(const std::string& directory);
 
 // Creates a file of `size` bytes (sparse where the file system allows) with the attributes.
 bool MakeFile(const std::string& path, DWORD size, DWORD attributes = FILE_ATTRIBUTE_NORMAL);
+
+typedef std::map<std::string, std::string> RegistryValues;
+
+// Creates root\path and stores the values as REG_SZ.
+void WriteRegistryValues(HKEY root, const std::string& path, const RegistryValues& values);
+
+// Every value of root\path read with the plain registry calls; {"<missing>", ""} without the key.
+RegistryValues ReadRegistryValues(HKEY root, const std::string& path);
+
+bool RegistryKeyExists(HKEY root, const std::string& path);

@@ -2,6 +2,8 @@
 #include "shell/environment.h"
 #include "shell/mainwindow.h"
 #include "shell/startup.h"
+#include "uninstall/invocation.h"
+#include "uninstall/sequence.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
 {
@@ -12,10 +14,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
     appInstance = instance;
     showCommand = show;
     ProbeEnvironment();
-    // The invocation check and the uninstall sequence are not part of the program yet: a run
-    // ends once its window is shown.
-    if (AppInit())
-        CreateMainWindow();
+    if (AppInit() && CheckInvocation() && CreateMainWindow() && RunUninstall()) {
+        SetReadyCursor();
+        messageLoopEntered = true;
+        return RunMessageLoop();
+    }
     ShutDown();
     return 0;
 }

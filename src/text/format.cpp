@@ -18,15 +18,15 @@ void RecordError(const char* format, va_list arguments)
     FormatText(errorMessage, errorTextCapacity, format, arguments);
 }
 
-int FormatCode(char* destination, int capacity, const char* format, ...)
+}
+
+int FormatInto(char* destination, int capacity, const char* format, ...)
 {
     va_list arguments;
     va_start(arguments, format);
     const int length = FormatText(destination, capacity, format, arguments);
     va_end(arguments);
     return length;
-}
-
 }
 
 int FindChar(const char* text, char c)
@@ -74,7 +74,7 @@ void BuildSysErrorText(DWORD code)
     // Codes that look like HRESULTs (top bit set, far from -1) read better in hexadecimal.
     const LONG signedCode = static_cast<LONG>(code);
     const bool decimal = signedCode >= -65534 && signedCode <= 65535;
-    int length = FormatCode(sysErrorText, errorTextCapacity, decimal ? "Fehlercode %d" : "Fehlercode %08lX", code);
+    int length = FormatInto(sysErrorText, errorTextCapacity, decimal ? "Fehlercode %d" : "Fehlercode %08lX", code);
     if (systemLength > 0 && systemText != nullptr) {
         length += CopyText(sysErrorText + length, errorTextCapacity - length, ":\n");
         CopyText(sysErrorText + length, errorTextCapacity - length, systemText);

@@ -31,6 +31,9 @@ int FindChar(const char* text, char c);
 // When a text is cut, the result is the length stored.
 int FormatText(char* destination, int capacity, const char* format, va_list arguments);
 
+// FormatText with the arguments given here.
+int FormatInto(char* destination, int capacity, const char* format, ...);
+
 // Fills sysErrorText for `code` and empties errorMessage.
 void BuildSysErrorText(DWORD code);
 

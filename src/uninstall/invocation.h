@@ -1,4 +1,9 @@
-// The invocation check: the layout key the uninstaller was started with.
+// The invocation check: the layout key the uninstaller was started with, and the move to the
+// temporary directory.
+//
+// The installed uninstaller cannot delete its own file or folder, so it copies itself into the
+// user's temporary directory, starts the copy with the same key and ends; the copy does the
+// work.
 #pragma once
 
 #include <windows.h>
@@ -6,3 +11,9 @@
 // The product's layout key from the command line: 8 characters ending in "0407", never
 // "00000407", once the check has passed.
 extern char layoutKey[MAX_PATH];
+
+// Validates the one argument into layoutKey (a warning box for each kind of bad key) and fixes
+// the install directories. True in the copy in the temporary directory, with windowTitle set;
+// false after a refusal, and in the installed uninstaller once it has started its copy (or
+// failed to, with a warning). Always sets centerWindow.
+bool CheckInvocation();

@@ -8,6 +8,7 @@
 
 #include "shell/environment.h"
 #include "shell/mainwindow.h"
+#include "shell/startup.h"
 #include "support.h"
 #include "text/msgbox.h"
 
@@ -34,6 +35,7 @@ protected:
     {
         directory = FreshDirectory("fileops-tests");
         boxes.clear();
+        mainWindow = nullptr;
         strcpy(statusText, "vorher");
         useMessageHook = true;
         messageHook = KeepBox;

@@ -14,7 +14,7 @@
 
 namespace {
 
-typedef std::map<std::string, std::string> Values;
+typedef RegistryValues Values;
 
 const char preloadPath[] = "Keyboard Layout\\Preload";
 const char substitutesPath[] = "Keyboard Layout\\Substitutes";
@@ -26,37 +26,6 @@ struct CatalogueKey {
     const char* file;
     const char* id;
 };
-
-void WriteValues(HKEY root, const std::string& path, const Values& values)
-{
-    HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
-    for (const auto& value : values)
-        RegSetValueExA(key, value.first.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.second.c_str()),
-                       value.second.size() + 1);
-    RegCloseKey(key);
-}
-
-Values ReadValues(HKEY root, const char* path)
-{
-    Values values;
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return {{"<missing>", ""}};
-    char name[MAX_PATH];
-    char data[MAX_PATH];
-    for (DWORD i = 0;; ++i) {
-        DWORD nameSize = MAX_PATH;
-        DWORD dataSize = MAX_PATH;
-        if (RegEnumValueA(key, i, name, &nameSize, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &dataSize) !=
-            ERROR_SUCCESS)
-            break;
-        values[name] = data;
-    }
-    RegCloseKey(key);
-    return values;
-}
 
 const std::vector<CatalogueKey> standardCatalogue = {
     {"00000407", "KBDGR.DLL", nullptr},
@@ -79,8 +48,8 @@ protected:
     static void WriteState(const Values& preloadValues, const Values& substituteValues,
                            const std::vector<CatalogueKey>& catalogue = standardCatalogue)
     {
-        WriteValues(HKEY_CURRENT_USER, preloadPath, preloadValues);
-        WriteValues(HKEY_CURRENT_USER, substitutesPath, substituteValues);
+        WriteRegistryValues(HKEY_CURRENT_USER, preloadPath, preloadValues);
+        WriteRegistryValues(HKEY_CURRENT_USER, substitutesPath, substituteValues);
         for (const CatalogueKey& key : catalogue) {
             Values values;
             if (key.file != nullptr)
@@ -88,7 +57,7 @@ protected:
             if (key.id != nullptr)
                 values["Layout Id"] = key.id;
             values["Layout Text"] = "Deutsch (" + key.name + ")";
-            WriteValues(HKEY_LOCAL_MACHINE, std::string(cataloguePath) + "\\" + key.name, values);
+            WriteRegistryValues(HKEY_LOCAL_MACHINE, std::string(cataloguePath) + "\\" + key.name, values);
         }
     }
 
@@ -100,8 +69,8 @@ protected:
         ASSERT_TRUE(LoadLayoutRegistry()) << errorText;
         ASSERT_TRUE(RemoveUserLayout()) << errorText;
         EXPECT_TRUE(WriteUserLayoutLists()) << errorText;
-        EXPECT_EQ(expectedPreload, ReadValues(HKEY_CURRENT_USER, preloadPath));
-        EXPECT_EQ(expectedSubstitutes, ReadValues(HKEY_CURRENT_USER, substitutesPath));
+        EXPECT_EQ(expectedPreload, ReadRegistryValues(HKEY_CURRENT_USER, preloadPath));
+        EXPECT_EQ(expectedSubstitutes, ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath));
     }
 };
 
@@ -159,7 +128,7 @@ TEST_F(LayoutTest, SnapshotReadsTheListsAndTheGermanCatalogue)
 TEST_F(LayoutTest, CatalogueValueNamesCountOnlyWithTheirExactCase)
 {
     WriteState({{"1", "00000407"}}, {}, {});
-    WriteValues(HKEY_LOCAL_MACHINE, std::string(cataloguePath) + "\\" + product,
+    WriteRegistryValues(HKEY_LOCAL_MACHINE, std::string(cataloguePath) + "\\" + product,
                 {{"layout file", "Pelmoradrv.DLL"}, {"LAYOUT ID", "0fff"}});
     strcpy(driverFileName, "PELMORADRV.dll");
     ASSERT_TRUE(LoadLayoutRegistry()) << errorText;
@@ -280,8 +249,8 @@ TEST_F(LayoutTest, ProductNamedDirectlyLeavesTheListsAlone)
     EXPECT_TRUE(RemoveUserLayout());
     EXPECT_TRUE(notInPreload);
     EXPECT_TRUE(WriteUserLayoutLists());
-    EXPECT_EQ((Values{{"1", "00000407"}, {"2", product}}), ReadValues(HKEY_CURRENT_USER, preloadPath));
-    EXPECT_EQ((Values{{"x", "y"}}), ReadValues(HKEY_CURRENT_USER, substitutesPath));
+    EXPECT_EQ((Values{{"1", "00000407"}, {"2", product}}), ReadRegistryValues(HKEY_CURRENT_USER, preloadPath));
+    EXPECT_EQ((Values{{"x", "y"}}), ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath));
 }
 
 TEST_F(LayoutTest, RefusedRemovalWritesNothingAndSaysSo)
@@ -293,7 +262,7 @@ TEST_F(LayoutTest, RefusedRemovalWritesNothingAndSaysSo)
     EXPECT_STREQ("Schlüssel nicht vorhanden", errorText);
     EXPECT_FALSE(WriteUserLayoutLists());
     EXPECT_STREQ("INTERNER FEHLER: newpreloadcount ist 0!", errorText);
-    EXPECT_EQ((Values{{"1", "00000407"}, {"2", "d0010407"}}), ReadValues(HKEY_CURRENT_USER, preloadPath));
+    EXPECT_EQ((Values{{"1", "00000407"}, {"2", "d0010407"}}), ReadRegistryValues(HKEY_CURRENT_USER, preloadPath));
 
     strcpy(layoutKey, "00000407");
     ASSERT_TRUE(LoadLayoutRegistry());
@@ -311,8 +280,8 @@ TEST_F(LayoutTest, VanishedPreloadKeyIsAWarningAndSubstitutesAreStillWritten)
     RegDeleteKeyA(HKEY_CURRENT_USER, preloadPath);
     EXPECT_FALSE(WriteUserLayoutLists());
     EXPECT_STREQ("Warnung:\nFehler beim Löschen des Registry-Keys Keyboard Layout - Preload", errorText);
-    EXPECT_EQ((Values{{"<missing>", ""}}), ReadValues(HKEY_CURRENT_USER, preloadPath));
-    EXPECT_EQ((Values{{"d0010407", "a0020407"}}), ReadValues(HKEY_CURRENT_USER, substitutesPath));
+    EXPECT_EQ((Values{{"<missing>", ""}}), ReadRegistryValues(HKEY_CURRENT_USER, preloadPath));
+    EXPECT_EQ((Values{{"d0010407", "a0020407"}}), ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath));
 }
 
 TEST_F(LayoutTest, AddedLayoutBecomesTheDefault)
@@ -325,9 +294,9 @@ TEST_F(LayoutTest, AddedLayoutBecomesTheDefault)
     EXPECT_STREQ("0c00", newLayoutId);
     ASSERT_TRUE(WriteUserLayoutLists()) << errorText;
     EXPECT_EQ((Values{{"1", "d0010407"}, {"2", "00000407"}, {"3", "d0020407"}}),
-              ReadValues(HKEY_CURRENT_USER, preloadPath));
+              ReadRegistryValues(HKEY_CURRENT_USER, preloadPath));
     EXPECT_EQ((Values{{"d0010407", "b0040407"}, {"d0020407", "a0030407"}}),
-              ReadValues(HKEY_CURRENT_USER, substitutesPath));
+              ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath));
 
     ASSERT_TRUE(LoadLayoutRegistry());
     ASSERT_TRUE(AddUserLayout(3)) << errorText;
@@ -367,8 +336,8 @@ TEST_F(LayoutTest, ProductMovesToTheFrontAndSubstitutesStay)
     ASSERT_TRUE(MakeUserLayoutDefault()) << errorText;
     ASSERT_TRUE(WriteUserLayoutLists()) << errorText;
     EXPECT_EQ((Values{{"1", "d0010407"}, {"2", "00000407"}, {"3", "a0020407"}, {"4", "00000409"}}),
-              ReadValues(HKEY_CURRENT_USER, preloadPath));
-    EXPECT_EQ((Values{{"d0010407", product}, {"x", "y"}}), ReadValues(HKEY_CURRENT_USER, substitutesPath));
+              ReadRegistryValues(HKEY_CURRENT_USER, preloadPath));
+    EXPECT_EQ((Values{{"d0010407", product}, {"x", "y"}}), ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath));
 }
 
 // The layout a Preload entry really stands for, by the lists as read.
@@ -430,9 +399,9 @@ TEST_F(LayoutTest, RemovalKeepsEveryOtherLayoutOnceAndNumbersWithoutGaps)
         ASSERT_TRUE(RemoveUserLayout()) << errorText;
         ASSERT_TRUE(WriteUserLayoutLists()) << errorText;
 
-        const Values newPreload = ReadValues(HKEY_CURRENT_USER, preloadPath);
+        const Values newPreload = ReadRegistryValues(HKEY_CURRENT_USER, preloadPath);
         const std::string state = testing::PrintToString(preloadValues) + " " + testing::PrintToString(substituteValues);
-        ASSERT_EQ(expected, StandsFor(newPreload, ReadValues(HKEY_CURRENT_USER, substitutesPath))) << state;
+        ASSERT_EQ(expected, StandsFor(newPreload, ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath))) << state;
         ASSERT_EQ(expected.size(), newPreload.size()) << state;
         for (size_t number = 1; number <= newPreload.size(); ++number)
             ASSERT_EQ(1u, newPreload.count(std::to_string(number))) << "no " << number << " in " << state;

@@ -1,5 +1,6 @@
 // The built program itself, started as a user would start it, and the resources it carries.
 #include <windows.h>
+#include <shlobj.h>
 #include <winver.h>
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "support.h"
+#include "text/convert.h"
 
 namespace {
 
@@ -34,13 +36,117 @@ long RunProgram(std::string commandLine)
     return static_cast<long>(exitCode);
 }
 
-TEST(Program, EndsWithExitCodeZeroWhateverItIsGiven)
+// The first line of each box the driver answered: "text: ..." with line breaks as \n.
+std::string BoxText(const std::string& records)
 {
-    std::string many;
-    for (int i = 0; i < 40; ++i)
-        many += " a" + std::to_string(i);
-    for (const std::string& arguments : {std::string(), std::string(" d0010407"), many, " " + std::string(1000, 'k')})
-        EXPECT_EQ(0, RunProgram("\"" + ProgramPath() + "\"" + arguments)) << arguments.substr(0, 40);
+    const size_t start = records.find("text: ");
+    return start == std::string::npos ? records : records.substr(start + 6, records.find('\n', start) - start - 6);
+}
+
+TEST(Program, RefusesEveryBadKeyWithItsOwnMessageAndEndsWithZero)
+{
+    const std::string prefix = "Deinstallationsprogramm nicht mit gültigem Registry-Key für die Tastatur aufgerufen (";
+    const struct {
+        std::string arguments;
+        std::string message;
+    } cases[] = {
+        {"", prefix + "Angabe fehlt)"},
+        {" a0010407 zwei", prefix + "Angabe fehlt)"},
+        {" a001040", prefix + "Länge nicht 8 Zeichen):\\na001040"},
+        {" " + std::string(1000, 'k'), prefix + "Länge nicht 8 Zeichen):\\n"},
+        {" a0010408", prefix + "endet nicht in \"0407\", also kein deutsches Layout):\\na0010408"},
+        {" \"00000407\"", prefix + "Schlüssel für Standardtastatur: nicht deinstallierbar):\\n00000407"},
+    };
+    for (const auto& c : cases) {
+        BoxDriver driver = StartBoxDriver("OK");
+        EXPECT_EQ(0, RunProgram("\"" + ProgramPath() + "\"" + c.arguments)) << c.arguments.substr(0, 40);
+        const std::string records = FinishBoxDriver(driver);
+        EXPECT_EQ(c.message, BoxText(records)) << c.arguments.substr(0, 40);
+        EXPECT_EQ(0u, records.find("caption: Uninstall_Pelmoradrv\n")) << records;
+        EXPECT_NE(std::string::npos, records.find("buttons: OK\nicon: exclamation\n")) << records;
+    }
+}
+
+// The whole job, as the uninstall entry starts it: the installed uninstaller copies itself to
+// the temporary directory and ends; the copy asks, uninstalls and reports in real boxes.
+TEST(Program, UninstallsFromTheProductFolderThroughItsTemporaryCopy)
+{
+    const std::string folder = "C:\\Program Files\\Pelmora-Tastatur";
+    const std::string installed = folder + "\\Uninstall_Pelmoradrv.exe";
+    const std::string dll = "C:\\windows\\system32\\Pelmoradrv.DLL";
+    const std::string catalogue = "System\\CurrentControlSet\\Control\\Keyboard Layouts\\";
+    const std::string uninstallList = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+    const std::string entry = uninstallList + "Tastaturbelegung Pelmora AltGrLinks (V3.04)";
+    char desktop[MAX_PATH];
+    ASSERT_EQ(S_OK, SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, desktop));
+    const std::string shortcut = std::string(desktop) + "\\Tastaturbelegung Pelmora Schaubild.LNK";
+    const std::string otherFile = std::string(desktop) + "\\Einkaufsliste.txt";
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string copy = std::string(temp) + "Uninstall_Pelmoradrv.exe";
+
+    RemoveDirectoryTree(folder);
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    ASSERT_TRUE(CopyFileA(ProgramPath().c_str(), installed.c_str(), FALSE));
+    for (const char* name : {"Tastaturbelegung Pelmora Schaubild.pdf", "Tastaturbelegung Pelmora Schaubild.ico"})
+        ASSERT_TRUE(MakeFile(folder + "\\" + name, 100));
+    ASSERT_TRUE(MakeFile(dll, 4096));
+    ASSERT_TRUE(MakeFile(shortcut, 10));
+    ASSERT_TRUE(MakeFile(otherFile, 10));
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Keyboard Layout\\Preload");
+    WriteRegistryValues(HKEY_CURRENT_USER, "Keyboard Layout\\Preload",
+                        {{"1", "00000407"}, {"2", "d0010407"}, {"3", "00000409"}});
+    WriteRegistryValues(HKEY_CURRENT_USER, "Keyboard Layout\\Substitutes", {{"d0010407", "a0010407"}});
+    WriteRegistryValues(HKEY_LOCAL_MACHINE, catalogue + "a0010407", {{"Layout File", "Pelmoradrv.DLL"}});
+    WriteRegistryValues(HKEY_LOCAL_MACHINE, entry, {{"UninstallString", "\"" + installed + "\" a0010407"}});
+    WriteRegistryValues(HKEY_LOCAL_MACHINE, uninstallList + "Anderes Programm", {{"DisplayName", "Anderes"}});
+
+    BoxDriver driver = StartBoxDriver("YES OK");
+    EXPECT_EQ(0, RunProgram("\"" + installed + "\" a0010407")) << "the installed uninstaller ends at once";
+    const std::string records = FinishBoxDriver(driver);
+    EXPECT_NE(std::string::npos, records.find("text: Soll folgender Tastatur-Treiber deinstalliert werden?\\n\\n"
+                                              "Pelmora AltGrLinks (V3.04)\nbuttons: YES NO\nicon: question\n"))
+        << records;
+    EXPECT_NE(std::string::npos, records.find("text: Folgender Tastatur-Treiber wurde deinstalliert:\\n"
+                                              "Pelmora AltGrLinks (V3.04)\nbuttons: OK\nicon: information\n"))
+        << records;
+    // The copy ends once its last box is answered.
+    const size_t pidAt = records.rfind("pid: ");
+    const HANDLE copyProcess = OpenProcess(SYNCHRONIZE, FALSE, strtoul(records.c_str() + pidAt + 5, nullptr, 10));
+    if (copyProcess != nullptr) {
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(copyProcess, 20000));
+        CloseHandle(copyProcess);
+    }
+
+    EXPECT_FALSE(GetFileAttributesA(dll.c_str()) != INVALID_FILE_ATTRIBUTES);
+    EXPECT_FALSE(GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES);
+    EXPECT_FALSE(GetFileAttributesA(shortcut.c_str()) != INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(GetFileAttributesA(otherFile.c_str()) != INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ((RegistryValues{{"1", "00000407"}, {"2", "00000409"}}),
+              ReadRegistryValues(HKEY_CURRENT_USER, "Keyboard Layout\\Preload"));
+    EXPECT_EQ(RegistryValues(), ReadRegistryValues(HKEY_CURRENT_USER, "Keyboard Layout\\Substitutes"));
+    EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, catalogue + "a0010407"));
+    EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, entry));
+    EXPECT_TRUE(RegistryKeyExists(HKEY_LOCAL_MACHINE, uninstallList + "Anderes Programm"));
+
+    // The copy is left for Windows to delete at the next start.
+    char pending[4096] = {};
+    DWORD size = sizeof(pending) - 2;
+    HKEY session = nullptr;
+    RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_ALL_ACCESS,
+                  &session);
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(session, "PendingFileRenameOperations", nullptr, nullptr,
+                                              reinterpret_cast<BYTE*>(pending), &size));
+    EXPECT_TRUE(SameTextNoCase(("\\??\\" + copy).c_str(), pending)) << pending;
+    RegDeleteValueA(session, "PendingFileRenameOperations");
+    RegCloseKey(session);
+
+    DeleteFileA(copy.c_str());
+    DeleteFileA(otherFile.c_str());
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, (uninstallList + "Anderes Programm").c_str());
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, (uninstallList + "Anderes Programm").c_str());
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Keyboard Layout\\Substitutes");
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Keyboard Layout\\Substitutes");
 }
 
 TEST(Program, CarriesItsIconVersionAndManifest)

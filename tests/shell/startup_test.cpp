@@ -47,6 +47,8 @@ protected:
     void TearDown() override
     {
         ShutDown();
+        // A quit message left in the queue would end every later message box at once.
+        messageLoopEntered = false;
         MSG message;
         while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
         }

@@ -1,0 +1,170 @@
+#include "uninstall/sequence.h"
+
+#include <string.h>
+
+#include "fs/fileops.h"
+#include "fs/lookup.h"
+#include "fs/shell.h"
+#include "kblayout/layouts.h"
+#include "registry/registry.h"
+#include "registry/uninstallentry.h"
+#include "shell/startup.h"
+#include "text/convert.h"
+#include "text/msgbox.h"
+#include "text/paths.h"
+#include "uninstall/invocation.h"
+#include "uninstall/product.h"
+
+namespace {
+
+const char cataloguePath[] = "System\\CurrentControlSet\\Control\\Keyboard Layouts";
+
+bool End()
+{
+    RevertFsRedirection();
+    return false;
+}
+
+// `directory` followed by `name` in `path` (2 * MAX_PATH bytes, so that even a path too long
+// to use can still be shown); false when it is too long to use.
+bool ComposePath(char* path, const char* directory, const char* name)
+{
+    const int length = CopyText(path, 2 * MAX_PATH, directory);
+    CopyText(path + length, 2 * MAX_PATH - length, name);
+    return strlen(path) < static_cast<size_t>(MAX_PATH);
+}
+
+// The installation is still whole: refuse with a warning.
+bool RefuseBeforeConfirmation()
+{
+    if (!LoadLayoutRegistry()) {
+        MsgWarning("%s", errorText);
+        return true;
+    }
+    if (layoutKeyIndex == -1) {
+        MsgWarning("Der Registry-Key des zu deinstallierenden Tastaturtreibers wurde nicht gefunden.\nTreiber: %s\nKey: "
+                   "%s\nDLL: %s.DLL",
+                   driverDisplayName, layoutKey, driverDllBaseName);
+        return true;
+    }
+    const char* layoutFile = layouts[layoutKeyIndex].layoutFile;
+    if (layoutFile == nullptr) {
+        MsgWarning("Der Registry-Key des zu deinstallierenden Tastaturtreibers enthält keine Treiberdatei-Angabe.\n"
+                   "Treiber: %s\nKey: %s\nDLL: %s.DLL",
+                   driverDisplayName, layoutKey, driverDllBaseName);
+        return true;
+    }
+    if (!SameTextNoCase(layoutFile, driverDllFileName)) {
+        MsgWarning("Der Registry-Key des zu deinstallierenden Tastaturtreibers enthält eine andere "
+                   "Treiberdatei-Angabe als zum Zeitpunkt der Installation.\nAus Sicherheitsgründen wird daher die "
+                   "Deinstallation jetzt nicht durchgeführt.\nTreiber: %s\nKey: %s\nDLL bei Installation: "
+                   "%s.DLL\nDLL jetzt: %s",
+                   driverDisplayName, layoutKey, driverDllBaseName, layoutFile);
+        return true;
+    }
+    if (preloadcount == 1) {
+        MsgWarning("In den Windows-Spracheinstellungen ist die zu deinstallierende Tastaturbelegung derzeit als einzig "
+                   "auswählbare Belegung hinterlegt.\nBitte Wählen Sie dort erst eine andere Tastaturbelegung, bevor "
+                   "Sie die hier gewählte deinstallieren.");
+        return true;
+    }
+    return false;
+}
+
+// Deletes the driver DLL; false when the sequence must end with the installation whole.
+bool DeleteDriver()
+{
+    char path[2 * MAX_PATH];
+    const bool fits = ComposePath(path, systemDir, driverDllFileName);
+    if (fits && FileExists(path, nullptr, &sharedFindData)) {
+        if (!DeleteFileReported(path, true)) {
+            MsgInfo("Fehler bei Deinstallation von %s:\nFolgende Treiberdatei konnte nicht gelöscht werden:\n  %s",
+                    driverDisplayName, path);
+            return false;
+        }
+    } else if (MsgAskYesNo("Problem bei Deinstallation von %s:\nTreiberdatei nicht (mehr) vorhanden:\n  %s\n\n"
+                           "Trotzdem fortfahren?",
+                           driverDisplayName, path) != IDYES) {
+        return false;
+    }
+    if (isWow64) {
+        Sleep(100);
+        // The 32-bit copy goes without a word: the native one decides the outcome.
+        if (ComposePath(path, wow64SystemDir, driverDllFileName) && FileExists(path, nullptr, &sharedFindData))
+            DeleteFileA(path);
+    }
+    return true;
+}
+
+void RemoveCatalogueKey()
+{
+    const HKEY catalogue = OpenKeyRead(HKEY_LOCAL_MACHINE, cataloguePath);
+    if (catalogue == nullptr) {
+        MsgWarning("Warnung:\nFehler beim Öffnen des Registry-Keys HKEY_LOCAL_MACHINE\\%s", cataloguePath);
+        return;
+    }
+    if (!DeleteKeyTree(catalogue, layoutKey))
+        MsgWarning("Warnung:\nFehler beim Löschen des Registry-Keys %s - %s", cataloguePath, layoutKey);
+    RegCloseKey(catalogue);
+}
+
+void RemoveProductFolder()
+{
+    // Without a product folder the helper paths would start at the root of the drive.
+    if (productDir[0] == '\0') {
+        MsgInfo("Warnung bei Deinstallation von %s:\nFolgendes Hilfsverzeichnis konnte nicht entfernt werden "
+                "(möglicherweise ist es nicht leer):\n  %s",
+                driverDisplayName, productDir);
+        return;
+    }
+    const char* helperFiles[] = {uninstallerCopyName, chartPdfFileName, chartIconFileName};
+    const int helperCount = chartBaseName[0] != '\0' ? 3 : 1;
+    char directory[MAX_PATH];
+    CopyText(directory, MAX_PATH, productDir);
+    AddPathSeparator(directory);
+    for (int i = 0; i < helperCount; ++i) {
+        char path[2 * MAX_PATH];
+        const bool fits = ComposePath(path, directory, helperFiles[i]);
+        if (fits && !FileExists(path, nullptr, &sharedFindData))
+            continue;
+        if (!fits || !DeleteFileReported(path, true))
+            MsgInfo("Warnung bei Deinstallation von %s:\nFolgende Hilfsdatei konnte nicht gelöscht werden:\n  %s",
+                    driverDisplayName, path);
+    }
+    if (!RemoveDirReported(productDir))
+        MsgInfo("Warnung bei Deinstallation von %s:\nFolgendes Hilfsverzeichnis konnte nicht entfernt werden "
+                "(möglicherweise ist es nicht leer):\n  %s",
+                driverDisplayName, productDir);
+}
+
+}
+
+bool RunUninstall()
+{
+    if (RefuseBeforeConfirmation())
+        return End();
+    if (MsgAskYesNo("Soll folgender Tastatur-Treiber deinstalliert werden?\n\n%s", driverDisplayName) != IDYES) {
+        MsgInfo("Deinstallation abgebrochen.");
+        return End();
+    }
+    if (!DeleteDriver())
+        return End();
+
+    RemoveUserLayout();
+    if (!WriteUserLayoutLists())
+        MsgInfo("Warnung bei Deinstallation von %s:\nProblem bei Registry-Key-Update:\n  %s", driverDisplayName,
+                errorText);
+    RemoveCatalogueKey();
+    if (chartBaseName[0] != '\0')
+        DeleteShortcut(mainWindow, nullptr, chartBaseName, false);
+    RemoveProductFolder();
+    SetUninstallEntry(uninstallEntryName, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                      nullptr, nullptr);
+    MsgInfo("Folgender Tastatur-Treiber wurde deinstalliert:\n%s", driverDisplayName);
+
+    // The running copy cannot delete itself; Windows removes it at the next start.
+    char ownPath[MAX_PATH] = {};
+    GetModuleFileNameA(GetModuleHandleA(nullptr), ownPath, MAX_PATH);
+    MoveFileExA(ownPath, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    return End();
+}

@@ -1,0 +1,11 @@
+// The uninstallation itself, run by the copy in the temporary directory once its window exists.
+//
+// Checks that the key names this product's installed layout and that the user keeps a layout,
+// asks, then removes the driver DLL, the layout from the user's lists, its catalogue key, the
+// desktop shortcut, the helper files, the product folder and the uninstall entry. Nothing is
+// changed before the user's Yes; until the DLL is gone an abort leaves the installation whole;
+// after that every failure is a warning and the sequence runs to its end.
+#pragma once
+
+// Runs the sequence with its boxes; always false, so the program ends after it.
+bool RunUninstall();
