@@ -37,10 +37,10 @@ void RefuseLongPath()
 bool JoinPath(char* path, const char* first, const char* second, const char* third)
 {
     path[0] = '\0';
-    if (strlen(first) + strlen(second) + strlen(third) >= static_cast<size_t>(MAX_PATH))
-        return false;
-    strcat(strcat(strcpy(path, first), second), third);
-    return true;
+    if (AppendWhole(path, MAX_PATH, first) && AppendWhole(path, MAX_PATH, second) && AppendWhole(path, MAX_PATH, third))
+        return true;
+    path[0] = '\0';
+    return false;
 }
 
 // The full name of an enumerated entry: directory, a separator where it lacks one, the name.

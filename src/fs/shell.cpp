@@ -29,12 +29,7 @@ void* KernelFunction(const char* name)
 // Appends `text` when the whole still fits a path; false leaves `path` as it was.
 bool AppendText(char* path, const char* text)
 {
-    const size_t length = strlen(path);
-    const size_t added = strlen(text);
-    if (length + added >= static_cast<size_t>(pathCapacity))
-        return false;
-    memcpy(path + length, text, added + 1);
-    return true;
+    return AppendWhole(path, pathCapacity, text);
 }
 
 // Makes `path` end in a separator; false when there is no room for it.

@@ -28,15 +28,9 @@ const char* OrNull(const char* text)
     return text != nullptr ? text : "<NULL>";
 }
 
-// Appends to commandLine; false when the text does not fit whole.
 bool AppendToCommandLine(const char* text)
 {
-    const size_t length = strlen(commandLine);
-    const size_t added = strlen(text);
-    if (length + added >= static_cast<size_t>(commandLineCapacity))
-        return false;
-    memcpy(commandLine + length, text, added + 1);
-    return true;
+    return AppendWhole(commandLine, commandLineCapacity, text);
 }
 
 bool BuildCommandLine(const char* program, const char* parameters)

@@ -117,3 +117,13 @@ char* HeapText(const char* text)
         memcpy(copy, text, size);
     return copy;
 }
+
+bool AppendWhole(char* destination, int capacity, const char* text)
+{
+    const size_t length = strlen(destination);
+    const size_t added = strlen(text);
+    if (length + added >= static_cast<size_t>(capacity))
+        return false;
+    memcpy(destination + length, text, added + 1);
+    return true;
+}

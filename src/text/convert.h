@@ -30,6 +30,10 @@ DWORD ParseHex(const char* text);
 // inside a double-byte character. Returns the bytes copied, terminator not counted.
 int CopyText(char* destination, int capacity, const char* source);
 
+// Appends `text` to the terminated text in `destination` (`capacity` bytes) only when all of it
+// fits: a cut name or command line would name something else. False leaves it unchanged.
+bool AppendWhole(char* destination, int capacity, const char* text);
+
 // True when `text` begins with `prefix` (of fewer than MAX_PATH bytes), both sides mapped to
 // upper case.
 bool StartsWithNoCase(const char* text, const char* prefix);
