@@ -1,4 +1,4 @@
-// boxdriver.exe --out FILE [--timeout MS] ANSWER...
+// boxdriver.exe --out FILE [--timeout MS] [--handshake DIR] ANSWER...
 //
 // Test tool: finds real message boxes of any process and answers them.
 //
@@ -43,6 +43,9 @@
 //   <ANSWER>", exit code 2.
 // - Exit codes: 0 every answer used, 2 timeout, 3 no such button, 64 bad
 //   usage (message on stderr), 1 FILE cannot be written.
+// - --handshake DIR: before answering box N (counted from 1), the tool creates
+//   DIR\box-N.ready and waits (up to the timeout) until DIR\box-N.shot exists,
+//   so that a script can take a screenshot of the box first.
 // - Polls every 20 ms with EnumWindows.
 
 #include <windows.h>
@@ -67,10 +70,12 @@ static const int kButtonCount = 7;
 
 static FILE* g_out = nullptr;
 static DWORD g_timeoutMs = 10000;
+static const char* g_handshakeDir = nullptr;
+static int g_boxNumber = 0;
 static std::vector<int> g_answers;  // button ids, in order
 
 static int usage(const char* why) {
-    fprintf(stderr, "boxdriver: %s\nusage: boxdriver.exe --out FILE [--timeout MS] ANSWER...\n"
+    fprintf(stderr, "boxdriver: %s\nusage: boxdriver.exe --out FILE [--timeout MS] [--handshake DIR] ANSWER...\n"
                     "  ANSWER: OK, CANCEL, YES or NO\n", why);
     return 64;
 }
@@ -323,6 +328,19 @@ static std::string hexHandle(HWND h) {
     return buf;
 }
 
+// Tells the script that box N is on the screen and waits until it has taken its picture.
+static void handshake() {
+    if (!g_handshakeDir) return;
+    ++g_boxNumber;
+    const std::string base = std::string(g_handshakeDir) + "\\box-" + std::to_string(g_boxNumber);
+    FILE* ready = fopen((base + ".ready").c_str(), "wb");
+    if (ready) fclose(ready);
+    const ULONGLONG start = GetTickCount64();
+    while (GetFileAttributesA((base + ".shot").c_str()) == INVALID_FILE_ATTRIBUTES &&
+           GetTickCount64() - start < g_timeoutMs)
+        Sleep(kPollMs);
+}
+
 // Handles one answer; returns the exit code to stop with, or -1 to go on.
 static int handleAnswer(int answer) {
     for (;;) {
@@ -348,6 +366,7 @@ static int handleAnswer(int answer) {
                           "\n" + "pid: " + std::to_string(pid) + "\n" + "answered: " +
                           (exists ? buttonName(answer) : "NONE (no such button)") + "\n\n";
         emit(rec);
+        handshake();
 
         if (!exists) {
             bool closed = false;
@@ -370,6 +389,9 @@ int main(int argc, char** argv) {
         if (strcmp(argv[i], "--out") == 0) {
             if (++i >= argc) return usage("--out needs a file name");
             outPath = argv[i];
+        } else if (strcmp(argv[i], "--handshake") == 0) {
+            if (++i >= argc) return usage("--handshake needs a directory");
+            g_handshakeDir = argv[i];
         } else if (strcmp(argv[i], "--timeout") == 0) {
             if (++i >= argc) return usage("--timeout needs milliseconds");
             char* end = nullptr;

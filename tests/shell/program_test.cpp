@@ -67,16 +67,16 @@ TEST(Program, RefusesEveryBadKeyWithItsOwnMessageAndEndsWithZero)
     }
 }
 
-// The whole job, as the uninstall entry starts it: the installed uninstaller copies itself to
-// the temporary directory and ends; the copy asks, uninstalls and reports in real boxes.
-TEST(Program, UninstallsFromTheProductFolderThroughItsTemporaryCopy)
+// The whole job: the installer sets the product up as it is found on a user's machine, then the
+// uninstall entry's command starts the installed uninstaller, which copies itself to the
+// temporary directory and ends; the copy asks, uninstalls and reports in real boxes.
+TEST(Program, UninstallsWhatTheInstallerInstalledAndNothingElse)
 {
-    const std::string folder = "C:\\Program Files\\Pelmora-Tastatur";
-    const std::string installed = folder + "\\Uninstall_Pelmoradrv.exe";
-    const std::string dll = "C:\\windows\\system32\\Pelmoradrv.DLL";
     const std::string catalogue = "System\\CurrentControlSet\\Control\\Keyboard Layouts\\";
     const std::string uninstallList = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
     const std::string entry = uninstallList + "Tastaturbelegung Pelmora AltGrLinks (V3.04)";
+    const std::string folder = "C:\\Program Files\\Pelmora-Tastatur";
+    const std::string dll = "C:\\windows\\system32\\Pelmoradrv.DLL";
     char desktop[MAX_PATH];
     ASSERT_EQ(S_OK, SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, desktop));
     const std::string shortcut = std::string(desktop) + "\\Tastaturbelegung Pelmora Schaubild.LNK";
@@ -84,25 +84,26 @@ TEST(Program, UninstallsFromTheProductFolderThroughItsTemporaryCopy)
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
     const std::string copy = std::string(temp) + "Uninstall_Pelmoradrv.exe";
+    const RegistryValues usersLayouts = {{"1", "00000407"}, {"2", "00000409"}};
 
-    RemoveDirectoryTree(folder);
-    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
-    ASSERT_TRUE(CopyFileA(ProgramPath().c_str(), installed.c_str(), FALSE));
-    for (const char* name : {"Tastaturbelegung Pelmora Schaubild.pdf", "Tastaturbelegung Pelmora Schaubild.ico"})
-        ASSERT_TRUE(MakeFile(folder + "\\" + name, 100));
-    ASSERT_TRUE(MakeFile(dll, 4096));
-    ASSERT_TRUE(MakeFile(shortcut, 10));
-    ASSERT_TRUE(MakeFile(otherFile, 10));
     RegDeleteTreeA(HKEY_CURRENT_USER, "Keyboard Layout\\Preload");
-    WriteRegistryValues(HKEY_CURRENT_USER, "Keyboard Layout\\Preload",
-                        {{"1", "00000407"}, {"2", "d0010407"}, {"3", "00000409"}});
-    WriteRegistryValues(HKEY_CURRENT_USER, "Keyboard Layout\\Substitutes", {{"d0010407", "a0010407"}});
-    WriteRegistryValues(HKEY_LOCAL_MACHINE, catalogue + "a0010407", {{"Layout File", "Pelmoradrv.DLL"}});
-    WriteRegistryValues(HKEY_LOCAL_MACHINE, entry, {{"UninstallString", "\"" + installed + "\" a0010407"}});
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Keyboard Layout\\Substitutes");
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Keyboard Layout\\Substitutes");
+    WriteRegistryValues(HKEY_CURRENT_USER, "Keyboard Layout\\Preload", usersLayouts);
     WriteRegistryValues(HKEY_LOCAL_MACHINE, uninstallList + "Anderes Programm", {{"DisplayName", "Anderes"}});
+    ASSERT_TRUE(MakeFile(otherFile, 10));
+
+    const std::string keyFile = ScratchFile("installed-key.txt");
+    ASSERT_EQ(0, RunProgram("\"" + BuiltProgramPath("installer.exe") + "\" \"" + ProgramPath() + "\" --key-file \"" +
+                            keyFile + "\""));
+    const std::string key = ReadWholeFile(keyFile).substr(0, 8);
+    ASSERT_TRUE(RegistryKeyExists(HKEY_LOCAL_MACHINE, catalogue + key)) << key;
+    ASSERT_TRUE(GetFileAttributesA(shortcut.c_str()) != INVALID_FILE_ATTRIBUTES);
+    const std::string command = ReadRegistryValues(HKEY_LOCAL_MACHINE, entry)["UninstallString"];
+    EXPECT_EQ("\"" + folder + "\\Uninstall_Pelmoradrv.exe\" " + key, command);
 
     BoxDriver driver = StartBoxDriver("YES OK");
-    EXPECT_EQ(0, RunProgram("\"" + installed + "\" a0010407")) << "the installed uninstaller ends at once";
+    EXPECT_EQ(0, RunProgram(command)) << "the installed uninstaller ends at once";
     const std::string records = FinishBoxDriver(driver);
     EXPECT_NE(std::string::npos, records.find("text: Soll folgender Tastatur-Treiber deinstalliert werden?\\n\\n"
                                               "Pelmora AltGrLinks (V3.04)\nbuttons: YES NO\nicon: question\n"))
@@ -118,14 +119,12 @@ TEST(Program, UninstallsFromTheProductFolderThroughItsTemporaryCopy)
         CloseHandle(copyProcess);
     }
 
-    EXPECT_FALSE(GetFileAttributesA(dll.c_str()) != INVALID_FILE_ATTRIBUTES);
-    EXPECT_FALSE(GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES);
-    EXPECT_FALSE(GetFileAttributesA(shortcut.c_str()) != INVALID_FILE_ATTRIBUTES);
-    EXPECT_TRUE(GetFileAttributesA(otherFile.c_str()) != INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ((RegistryValues{{"1", "00000407"}, {"2", "00000409"}}),
-              ReadRegistryValues(HKEY_CURRENT_USER, "Keyboard Layout\\Preload"));
+    for (const std::string& gone : {dll, folder, shortcut})
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(gone.c_str())) << gone;
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(otherFile.c_str()));
+    EXPECT_EQ(usersLayouts, ReadRegistryValues(HKEY_CURRENT_USER, "Keyboard Layout\\Preload"));
     EXPECT_EQ(RegistryValues(), ReadRegistryValues(HKEY_CURRENT_USER, "Keyboard Layout\\Substitutes"));
-    EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, catalogue + "a0010407"));
+    EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, catalogue + key));
     EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, entry));
     EXPECT_TRUE(RegistryKeyExists(HKEY_LOCAL_MACHINE, uninstallList + "Anderes Programm"));
 
@@ -145,8 +144,6 @@ TEST(Program, UninstallsFromTheProductFolderThroughItsTemporaryCopy)
     DeleteFileA(otherFile.c_str());
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, (uninstallList + "Anderes Programm").c_str());
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, (uninstallList + "Anderes Programm").c_str());
-    RegDeleteTreeA(HKEY_CURRENT_USER, "Keyboard Layout\\Substitutes");
-    RegDeleteKeyA(HKEY_CURRENT_USER, "Keyboard Layout\\Substitutes");
 }
 
 TEST(Program, CarriesItsIconVersionAndManifest)

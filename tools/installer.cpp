@@ -1,0 +1,132 @@
+// Test and demonstration tool: installs the product the way it is found on a user's machine,
+// with the installing side of the program's own library.
+//
+//   installer.exe UNINSTALLER [--key-file FILE]
+//
+// Puts a placeholder Pelmoradrv.DLL into the system directory, registers a new German
+// catalogue key chosen by AddUserLayout(-1), adds the layout to the user's Preload and
+// Substitutes lists, creates the product folder with UNINSTALLER (as Uninstall_Pelmoradrv.exe)
+// and the two chart files, the chart shortcut on the desktop and the uninstall entry. Prints the
+// layout key it used (and writes it to FILE). Exit code 0, or 1 after a message on stderr.
+#include <windows.h>
+
+#include <stdio.h>
+#include <string.h>
+
+#include "fs/fileops.h"
+#include "fs/lookup.h"
+#include "fs/shell.h"
+#include "kblayout/layouts.h"
+#include "registry/registry.h"
+#include "registry/uninstallentry.h"
+#include "text/convert.h"
+#include "uninstall/product.h"
+
+namespace {
+
+const char cataloguePath[] = "System\\CurrentControlSet\\Control\\Keyboard Layouts\\";
+
+int Fail(const char* step)
+{
+    fprintf(stderr, "installer: %s failed (%s)\n", step, errorText);
+    return 1;
+}
+
+bool WritePlaceholder(const char* path, const char* content)
+{
+    const HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const bool complete = WriteFile(file, content, strlen(content), &written, nullptr) && written == strlen(content);
+    return CloseHandle(file) && complete;
+}
+
+// Wine writes its own default layout into Preload "1" whenever a program starts, so a product
+// layout made the default would lose its place at once. Under Wine the user's default stays
+// first and the product's layout follows it.
+void KeepTheUsersDefaultFirst()
+{
+    for (DWORD i = 0; i < newpreloadcount; ++i) {
+        if (strcmp(newpreload[i].name, "1") == 0)
+            newpreload[i].name = HeapText("2");
+        else if (strcmp(newpreload[i].name, "2") == 0)
+            newpreload[i].name = HeapText("1");
+    }
+}
+
+bool RunsUnderWine()
+{
+    return GetProcAddress(GetModuleHandleA("ntdll"), "wine_get_version") != nullptr;
+}
+
+}
+
+int main(int argc, char** argv)
+{
+    if (argc != 2 && !(argc == 4 && strcmp(argv[2], "--key-file") == 0)) {
+        fprintf(stderr, "usage: installer.exe UNINSTALLER [--key-file FILE]\n");
+        return 1;
+    }
+    const char* uninstaller = argv[1];
+    ResolveInstallDirs();
+
+    // A fresh Windows has no Substitutes list yet.
+    const HKEY substitutesKey = CreateKey(HKEY_CURRENT_USER, "Keyboard Layout\\Substitutes", nullptr);
+    if (substitutesKey == nullptr)
+        return Fail("creating the Substitutes list");
+    RegCloseKey(substitutesKey);
+    if (!LoadLayoutRegistry())
+        return Fail("reading the layout lists");
+    if (!AddUserLayout(-1))
+        return Fail("choosing the layout key");
+    if (RunsUnderWine())
+        KeepTheUsersDefaultFirst();
+    if (!WriteUserLayoutLists())
+        return Fail("writing the layout lists");
+
+    char path[MAX_PATH];
+    snprintf(path, sizeof(path), "%s%s", cataloguePath, newKeyName);
+    const HKEY layoutKey = CreateKey(HKEY_LOCAL_MACHINE, path, nullptr);
+    if (layoutKey == nullptr || !SetStringValue(layoutKey, "Layout File", driverDllFileName) ||
+        !SetStringValue(layoutKey, "Layout Text", "Deutsch (Pelmora AltGrLinks)") ||
+        !SetStringValue(layoutKey, "Layout Id", newLayoutId))
+        return Fail("registering the catalogue key");
+    RegCloseKey(layoutKey);
+
+    snprintf(path, sizeof(path), "%s%s", systemDir, driverDllFileName);
+    if (!WritePlaceholder(path, "placeholder keyboard layout"))
+        return Fail("writing the driver DLL");
+
+    char folder[MAX_PATH];
+    snprintf(folder, sizeof(folder), "%s\\", productDir);
+    if (!CreateDirPath(folder, false, false))
+        return Fail("creating the product folder");
+    char installed[MAX_PATH];
+    snprintf(installed, sizeof(installed), "%s%s", folder, uninstallerCopyName);
+    if (!CopyFileReported(uninstaller, installed, true, true))
+        return Fail("copying the uninstaller");
+    char chart[MAX_PATH];
+    char chartIcon[MAX_PATH];
+    snprintf(chart, sizeof(chart), "%s%s", folder, chartPdfFileName);
+    snprintf(chartIcon, sizeof(chartIcon), "%s%s", folder, chartIconFileName);
+    if (!WritePlaceholder(chart, "%PDF-1.4 placeholder chart") || !WritePlaceholder(chartIcon, "placeholder icon"))
+        return Fail("writing the chart files");
+    if (!CreateShortcut(nullptr, chart, nullptr, nullptr, chartBaseName, productDir, chartIcon, 0,
+                        "Tastaturbelegung Pelmora AltGrLinks", SW_SHOWNORMAL, false))
+        return Fail("creating the desktop shortcut");
+
+    char command[2 * MAX_PATH];
+    snprintf(command, sizeof(command), "\"%s\" %s", installed, newKeyName);
+    if (!SetUninstallEntry(uninstallEntryName, command, uninstallEntryName, nullptr, nullptr, nullptr, nullptr, nullptr,
+                           programVersion, installed, nullptr))
+        return Fail("writing the uninstall entry");
+
+    printf("%s\n", newKeyName);
+    if (argc == 4) {
+        FILE* keyFile = fopen(argv[3], "wb");
+        if (keyFile == nullptr || fprintf(keyFile, "%s\n", newKeyName) < 0 || fclose(keyFile) != 0)
+            return Fail("writing the key file");
+    }
+    return 0;
+}
