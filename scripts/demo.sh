@@ -1,16 +1,111 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds both targets and runs the program under Wine with a layout
-# key. Only 64-bit Wine runs here, so the demonstration runs the x86_64 build of the program;
-# the shipped 32-bit program is build/i686/bin/Uninstall_Pelmoradrv.exe.
+# The whole story in a fresh, throwaway Wine prefix with a German user: install the product,
+# show what is there, run the uninstall entry's command, answer the boxes as a user would (Yes),
+# show what is left, and say whether everything was removed and nothing else touched.
+#
+#   bash scripts/demo.sh           under Xvfb; screenshots of every box go to build/demo/shots
+#   bash scripts/demo.sh --click   on your own X display ($DISPLAY): you answer the boxes
+#
+# Only 64-bit Wine runs here, so the demonstration runs the x86_64 build of the program; the
+# shipped 32-bit program is build/i686/bin/Uninstall_Pelmoradrv.exe.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
+screens=demo
+if [ "${1:-}" = --click ]; then
+    [ -n "${DISPLAY:-}" ] || { echo "--click needs an X display in DISPLAY" >&2; exit 64; }
+    screens=own
+fi
+PACKAGES+=(imagemagick)
 install_missing
 build_both
-start_wine_session
-program="$BUILD/x86_64/bin/Uninstall_Pelmoradrv.exe"
-key=d0010407
-echo "Running Uninstall_Pelmoradrv.exe $key under Wine"
-status=0
-"$WINE" "$program" "$key" || status=$?
-echo "Exit code: $status"
-exit $status
+
+demo="$BUILD/demo"
+bin="$BUILD/x86_64/bin"
+shots="$demo/shots"
+rm -rf "$demo/wineprefix" "$demo/home" "$shots"
+mkdir -p "$shots"
+start_wine_session "$demo" "$screens"
+
+windows_path() { echo "Z:${1//\//\\}"; }
+drive_c="$WINEPREFIX/drive_c"
+desktop=$(readlink -f "$drive_c/users/$(id -un)/Desktop")
+mkdir -p "$desktop"
+
+values() {  # the values of a registry key, one "name = data" a line, or "(none)"
+    local lines
+    lines=$("$WINE" reg query "$1" 2>/dev/null | tr -d '\r' | sed -n 's/^ \{4\}\(.*\) \{4\}REG_[A-Z_]* \{4\}\(.*\)$/    \1 = \2/p' || true)
+    echo "${lines:-    (none)}"
+}
+
+show() {
+    echo "--- $1"
+    echo "  HKCU\\Keyboard Layout\\Preload:"; values 'HKCU\Keyboard Layout\Preload'
+    echo "  HKCU\\Keyboard Layout\\Substitutes:"; values 'HKCU\Keyboard Layout\Substitutes'
+    echo "  Catalogue key $key:"; values "HKLM\\System\\CurrentControlSet\\Control\\Keyboard Layouts\\$key"
+    echo "  Uninstall entry:"; values "$entry"
+    echo "  Files:"
+    for path in "$drive_c/windows/system32/Pelmoradrv.DLL" "$drive_c/Program Files/Pelmora-Tastatur"/*; do
+        [ -e "$path" ] && echo "    C:/${path#"$drive_c/"}"
+    done
+    for path in "$desktop"/*; do
+        [ -e "$path" ] && echo "    Desktop/${path#"$desktop/"}"
+    done
+    true
+}
+
+entry='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Tastaturbelegung Pelmora AltGrLinks (V3.04)'
+# What every Windows has and Wine lacks: the standard German layout in the catalogue. Then the
+# user's own things: a second layout and a file on the desktop.
+"$WINE" reg add 'HKLM\System\CurrentControlSet\Control\Keyboard Layouts\00000407' /v 'Layout File' /d KBDGR.DLL /f >/dev/null
+"$WINE" reg add 'HKCU\Keyboard Layout\Preload' /v 2 /d 00000409 /f >/dev/null
+echo "Einkaufsliste" >"$desktop/Einkaufsliste.txt"
+before_layouts=$(values 'HKCU\Keyboard Layout\Preload')
+
+echo "Installing the product with tools/installer.exe"
+key=$("$WINE" "$bin/installer.exe" "$(windows_path "$bin/Uninstall_Pelmoradrv.exe")" | tr -d '\r')
+echo "Layout key: $key"
+show "Installed"
+
+command=$("$WINE" reg query "$entry" /v UninstallString | tr -d '\r' | sed -n 's/^.*REG_SZ *//p')
+echo "--- Running the uninstall entry's command: $command"
+if [ "$screens" = demo ]; then
+    "$WINE" "$bin/boxdriver.exe" --out "$(windows_path "$shots/boxes.txt")" --timeout 60000 \
+        --handshake "$(windows_path "$shots")" YES OK >/dev/null &
+    driver=$!
+fi
+program=$(sed 's/^"\([^"]*\)".*$/\1/' <<<"$command")
+"$WINE" "$program" ${command##*\" }
+if [ "$screens" = demo ]; then
+    for box in 1 2; do
+        for _ in $(seq 600); do [ -e "$shots/box-$box.ready" ] && break; sleep 0.1; done
+        sleep 0.5
+        import -display "$DISPLAY" -window root -crop 960x540+480+270 +repage "$shots/box-$box.png"
+        touch "$shots/box-$box.shot"
+    done
+    wait "$driver" || echo "The box driver reported a problem: see $shots/boxes.txt"
+    rm -f "$shots"/*.ready "$shots"/*.shot
+    sed 's/^/    /' "$shots/boxes.txt"
+fi
+# The copy in the temporary directory works on after the installed uninstaller has ended.
+while pgrep -f 'Temp.Uninstall_Pelmoradrv.exe' >/dev/null; do sleep 0.2; done
+show "After uninstalling"
+
+problems=()
+[ ! -e "$drive_c/windows/system32/Pelmoradrv.DLL" ] || problems+=("the driver DLL is still there")
+[ ! -e "$drive_c/Program Files/Pelmora-Tastatur" ] || problems+=("the product folder is still there")
+[ ! -e "$desktop/Tastaturbelegung Pelmora Schaubild.LNK" ] || problems+=("the desktop shortcut is still there")
+[ -e "$desktop/Einkaufsliste.txt" ] || problems+=("the user's own desktop file is gone")
+[ "$(values 'HKCU\Keyboard Layout\Preload')" = "$before_layouts" ] || problems+=("Preload differs from before")
+[ "$(values 'HKCU\Keyboard Layout\Substitutes')" = "    (none)" ] || problems+=("Substitutes are left")
+"$WINE" reg query "HKLM\\System\\CurrentControlSet\\Control\\Keyboard Layouts\\$key" >/dev/null 2>&1 &&
+    problems+=("the catalogue key is still there")
+"$WINE" reg query "$entry" >/dev/null 2>&1 && problems+=("the uninstall entry is still there")
+
+echo
+if [ ${#problems[@]} -eq 0 ]; then
+    echo "Result: everything the installer put there was removed, and nothing else was touched."
+else
+    printf 'Result: NOT clean: %s\n' "${problems[@]}"
+fi
+[ "$screens" = demo ] && echo "Screenshots of the boxes: $shots"
+[ ${#problems[@]} -eq 0 ]

@@ -47,10 +47,12 @@ start_xvfb() {
     FREE_DISPLAY=":$display"
 }
 
-# Starts the screens and one wineserver for the x86_64 build tree's prefix, creating the prefix
-# when it is missing. HOME points into the build tree too: the prefix's Desktop links to it.
+# Starts one wineserver for the prefix in TREE (default: the x86_64 build tree), creating the
+# prefix when it is missing, and the screens: "tests" (24 and 8 bits per pixel), "demo" (24 bits)
+# or "own" (the user's DISPLAY, for clicking the boxes oneself). HOME points into TREE too: the
+# prefix's Desktop links to it.
 start_wine_session() {
-    local tree="$BUILD/x86_64"
+    local tree=${1:-$BUILD/x86_64} screens=${2:-tests}
     export WINEPREFIX="$tree/wineprefix" HOME="$tree/home" WINEDEBUG=-all
     # A German locale of the build tree's own: Wine then speaks German and, unlike with a
     # locale the host lacks, can name files with umlauts.
@@ -64,11 +66,15 @@ start_wine_session() {
     export WINEDLLOVERRIDES="winemenubuilder.exe=d;winedbg.exe=d"
     mkdir -p "$HOME"
     trap stop_wine_session EXIT
-    start_xvfb 24
-    export DISPLAY=$FREE_DISPLAY
-    # A second screen of 256 colours for the palette tests.
-    start_xvfb 8
-    export EIGHT_BIT_DISPLAY=$FREE_DISPLAY
+    if [ "$screens" != own ]; then
+        start_xvfb 24
+        export DISPLAY=$FREE_DISPLAY
+    fi
+    if [ "$screens" = tests ]; then
+        # A second screen of 256 colours for the palette tests.
+        start_xvfb 8
+        export EIGHT_BIT_DISPLAY=$FREE_DISPLAY
+    fi
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         echo "Creating the Wine prefix in $WINEPREFIX"
         # No Mono or Gecko: their installers would ask, and nothing here needs them.
@@ -80,7 +86,9 @@ start_wine_session() {
     # standard handles: started here, they hold /dev/null instead of a test runner's pipes.
     # Unmanaged windows: with no window manager on Xvfb, Wine would wait about two seconds for
     # one whenever a window (a message box, say) is destroyed.
-    "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+    [ "$screens" = own ] ||
+        "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+    "$WINE" wineboot </dev/null >/dev/null 2>&1
 }
 
 stop_wine_session() {

@@ -71,11 +71,13 @@ int main(int argc, char** argv)
     const char* uninstaller = argv[1];
     ResolveInstallDirs();
 
-    // A fresh Windows has no Substitutes list yet.
+    // A fresh Windows has no Substitutes list yet, and Wine's no layout catalogue either.
     const HKEY substitutesKey = CreateKey(HKEY_CURRENT_USER, "Keyboard Layout\\Substitutes", nullptr);
-    if (substitutesKey == nullptr)
-        return Fail("creating the Substitutes list");
+    const HKEY catalogueKey = CreateKey(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Keyboard Layouts", nullptr);
+    if (substitutesKey == nullptr || catalogueKey == nullptr)
+        return Fail("creating the layout lists");
     RegCloseKey(substitutesKey);
+    RegCloseKey(catalogueKey);
     if (!LoadLayoutRegistry())
         return Fail("reading the layout lists");
     if (!AddUserLayout(-1))
