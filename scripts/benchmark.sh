@@ -8,6 +8,7 @@
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 rounds=${1:-5}
+PACKAGES+=(procps)
 install_missing
 build_both >/dev/null
 

@@ -15,7 +15,7 @@ if [ "${1:-}" = --click ]; then
     [ -n "${DISPLAY:-}" ] || { echo "--click needs an X display in DISPLAY" >&2; exit 64; }
     screens=own
 fi
-PACKAGES+=(imagemagick)
+PACKAGES+=(imagemagick procps)
 install_missing
 build_both
 
