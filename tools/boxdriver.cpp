@@ -59,36 +59,36 @@
 #include <string>
 #include <vector>
 
-static const DWORD kPollMs = 20;
-static const LRESULT kMaxText = 65536;
-static const UINT kSendTimeoutMs = 2000;
+static const DWORD pollMs = 20;
+static const LRESULT maxText = 65536;
+static const UINT sendTimeoutMs = 2000;
 
 // Buttons in the order the record lists them.
-static const int kButtonIds[] = {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO};
-static const char* const kButtonNames[] = {"OK", "CANCEL", "ABORT", "RETRY", "IGNORE", "YES", "NO"};
-static const int kButtonCount = 7;
+static const int buttonIds[] = {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO};
+static const char* const buttonNames[] = {"OK", "CANCEL", "ABORT", "RETRY", "IGNORE", "YES", "NO"};
+static const int buttonCount = 7;
 
-static FILE* g_out = nullptr;
-static DWORD g_timeoutMs = 10000;
-static const char* g_handshakeDir = nullptr;
-static int g_boxNumber = 0;
-static std::vector<int> g_answers;  // button ids, in order
+static FILE* recordFile = nullptr;
+static DWORD timeoutMs = 10000;
+static const char* handshakeDir = nullptr;
+static int boxNumber = 0;
+static std::vector<int> answers;  // button ids, in order
 
-static int usage(const char* why) {
+static int Usage(const char* why) {
     fprintf(stderr, "boxdriver: %s\nusage: boxdriver.exe --out FILE [--timeout MS] [--handshake DIR] ANSWER...\n"
                     "  ANSWER: OK, CANCEL, YES or NO\n", why);
     return 64;
 }
 
-static const char* buttonName(int id) {
-    for (int i = 0; i < kButtonCount; ++i) {
-        if (kButtonIds[i] == id) return kButtonNames[i];
+static const char* ButtonName(int id) {
+    for (int i = 0; i < buttonCount; ++i) {
+        if (buttonIds[i] == id) return buttonNames[i];
     }
     return "?";
 }
 
 // Returns the button id for an answer word, or 0.
-static int answerId(const char* word) {
+static int AnswerId(const char* word) {
     static const char* const names[] = {"OK", "CANCEL", "YES", "NO"};
     static const int ids[] = {IDOK, IDCANCEL, IDYES, IDNO};
     for (int i = 0; i < 4; ++i) {
@@ -98,14 +98,14 @@ static int answerId(const char* word) {
 }
 
 // Writes to FILE and stdout; flushes both so a reader sees whole records.
-static void emit(const std::string& s) {
-    fwrite(s.data(), 1, s.size(), g_out);
-    fflush(g_out);
+static void Emit(const std::string& s) {
+    fwrite(s.data(), 1, s.size(), recordFile);
+    fflush(recordFile);
     fwrite(s.data(), 1, s.size(), stdout);
     fflush(stdout);
 }
 
-static std::string escapeText(const std::string& in) {
+static std::string EscapeText(const std::string& in) {
     std::string out;
     out.reserve(in.size() + 16);
     for (char c : in) {
@@ -122,23 +122,23 @@ static std::string escapeText(const std::string& in) {
 
 // ANSI text of a window of any process. SendMessageTimeout so that a hung
 // box process cannot hang the tool; the length bounds the buffer.
-static std::string windowText(HWND hwnd) {
+static std::string WindowText(HWND hwnd) {
     DWORD_PTR len = 0;
-    if (!SendMessageTimeoutA(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &len)) {
+    if (!SendMessageTimeoutA(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, sendTimeoutMs, &len)) {
         return std::string();
     }
-    if ((LRESULT)len >= kMaxText) len = kMaxText - 1;
+    if ((LRESULT)len >= maxText) len = maxText - 1;
     std::vector<char> buf(len + 1, '\0');
     DWORD_PTR got = 0;
     if (!SendMessageTimeoutA(hwnd, WM_GETTEXT, (WPARAM)buf.size(), (LPARAM)buf.data(), SMTO_ABORTIFHUNG,
-                             kSendTimeoutMs, &got)) {
+                             sendTimeoutMs, &got)) {
         return std::string();
     }
     if (got > len) got = len;
     return std::string(buf.data(), got);
 }
 
-static bool hasClass(HWND hwnd, const char* cls) {
+static bool HasClass(HWND hwnd, const char* cls) {
     char name[64] = {};
     if (!GetClassNameA(hwnd, name, sizeof name)) return false;
     return lstrcmpiA(name, cls) == 0;
@@ -146,45 +146,45 @@ static bool hasClass(HWND hwnd, const char* cls) {
 
 // The message text control: a static child with id 0xFFFF (compared on the
 // low word because the id may read back as -1).
-static HWND textControl(HWND box) {
+static HWND TextControl(HWND box) {
     for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-        if ((GetDlgCtrlID(c) & 0xFFFF) == 0xFFFF && hasClass(c, "Static")) return c;
+        if ((GetDlgCtrlID(c) & 0xFFFF) == 0xFFFF && HasClass(c, "Static")) return c;
     }
     return nullptr;
 }
 
-static BOOL CALLBACK findBoxProc(HWND hwnd, LPARAM lp) {
-    if (!IsWindowVisible(hwnd) || !hasClass(hwnd, "#32770") || !textControl(hwnd)) return TRUE;
+static BOOL CALLBACK FindBoxProc(HWND hwnd, LPARAM lp) {
+    if (!IsWindowVisible(hwnd) || !HasClass(hwnd, "#32770") || !TextControl(hwnd)) return TRUE;
     *(HWND*)lp = hwnd;
     return FALSE;
 }
 
-static HWND findBox() {
+static HWND FindBox() {
     HWND found = nullptr;
-    EnumWindows(findBoxProc, (LPARAM)&found);  // returns FALSE when stopped early: not an error
+    EnumWindows(FindBoxProc, (LPARAM)&found);  // returns FALSE when stopped early: not an error
     return found;
 }
 
-static std::string buttonList(HWND box) {
+static std::string ButtonList(HWND box) {
     std::string s;
-    for (int i = 0; i < kButtonCount; ++i) {
-        if (!GetDlgItem(box, kButtonIds[i])) continue;
+    for (int i = 0; i < buttonCount; ++i) {
+        if (!GetDlgItem(box, buttonIds[i])) continue;
         if (!s.empty()) s += ' ';
-        s += kButtonNames[i];
+        s += buttonNames[i];
     }
     return s;
 }
 
-static HWND iconControl(HWND box) {
+static HWND IconControl(HWND box) {
     for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
         LONG style = GetWindowLongA(c, GWL_STYLE);
-        if ((style & SS_TYPEMASK) == SS_ICON && hasClass(c, "Static")) return c;
+        if ((style & SS_TYPEMASK) == SS_ICON && HasClass(c, "Static")) return c;
     }
     return nullptr;
 }
 
 // A 32-bit top-down DIB selected into a memory DC; pixels are 0x00RRGGBB.
-static HDC makeCanvas(int w, int h, DWORD** bits, HBITMAP* bmp) {
+static HDC MakeCanvas(int w, int h, DWORD** bits, HBITMAP* bmp) {
     BITMAPINFO bi = {};
     bi.bmiHeader.biSize = sizeof bi.bmiHeader;
     bi.bmiHeader.biWidth = w;
@@ -203,12 +203,12 @@ static HDC makeCanvas(int w, int h, DWORD** bits, HBITMAP* bmp) {
     return dc;
 }
 
-static void freeCanvas(HDC dc, HBITMAP bmp) {
+static void FreeCanvas(HDC dc, HBITMAP bmp) {
     DeleteDC(dc);
     DeleteObject(bmp);
 }
 
-static long long pixelDistance(const DWORD* a, const DWORD* b, int n) {
+static long long PixelDistance(const DWORD* a, const DWORD* b, int n) {
     long long sum = 0;
     for (int i = 0; i < n; ++i) {
         for (int shift = 0; shift < 24; shift += 8) {
@@ -221,7 +221,7 @@ static long long pixelDistance(const DWORD* a, const DWORD* b, int n) {
 // One attempt: reads the icon's pixels from the screen and returns the name
 // of the standard icon they match, or nullptr. Each reference is drawn on
 // the colour just left of the control, so alpha edges blend the same way.
-static const char* matchIconOnScreen(HWND icon) {
+static const char* MatchIconOnScreen(HWND icon) {
     static const LPCSTR ids[] = {IDI_ASTERISK, IDI_QUESTION, IDI_EXCLAMATION, IDI_HAND};
     static const char* const names[] = {"information", "question", "exclamation", "error"};
     RECT r;
@@ -232,7 +232,7 @@ static const char* matchIconOnScreen(HWND icon) {
     if (!screen) return nullptr;
     DWORD* shot = nullptr;
     HBITMAP shotBmp = nullptr;
-    HDC shotDc = makeCanvas(w, h, &shot, &shotBmp);
+    HDC shotDc = MakeCanvas(w, h, &shot, &shotBmp);
     const char* result = nullptr;
     COLORREF bg = GetPixel(screen, r.left - 1, r.top);
     if (shotDc && bg != CLR_INVALID && BitBlt(shotDc, 0, 0, w, h, screen, r.left, r.top, SRCCOPY)) {
@@ -242,7 +242,7 @@ static const char* matchIconOnScreen(HWND icon) {
         for (int k = 0; k < 4; ++k) {
             DWORD* ref = nullptr;
             HBITMAP refBmp = nullptr;
-            HDC refDc = makeCanvas(w, h, &ref, &refBmp);
+            HDC refDc = MakeCanvas(w, h, &ref, &refBmp);
             if (!refDc) continue;
             HBRUSH brush = CreateSolidBrush(bg);
             RECT all = {0, 0, w, h};
@@ -250,35 +250,35 @@ static const char* matchIconOnScreen(HWND icon) {
             if (brush && stdIcon && FillRect(refDc, &all, brush) &&
                 DrawIconEx(refDc, 0, 0, stdIcon, w, h, 0, nullptr, DI_NORMAL)) {
                 GdiFlush();
-                long long d = pixelDistance(shot, ref, w * h);
+                long long d = PixelDistance(shot, ref, w * h);
                 if (best < 0 || d < best) {
                     best = d;
                     bestIdx = k;
                 }
             }
             if (brush) DeleteObject(brush);
-            freeCanvas(refDc, refBmp);
+            FreeCanvas(refDc, refBmp);
         }
         // Accept at most 1 per colour channel on average: the standard icons
         // differ from each other by far more (information vs question ~5).
         if (bestIdx >= 0 && best <= 3LL * w * h) result = names[bestIdx];
     }
-    if (shotDc) freeCanvas(shotDc, shotBmp);
+    if (shotDc) FreeCanvas(shotDc, shotBmp);
     ReleaseDC(nullptr, screen);
     return result;
 }
 
-static const char* detectIcon(HWND box) {
-    HWND icon = iconControl(box);
+static const char* DetectIcon(HWND box) {
+    HWND icon = IconControl(box);
     if (!icon || !IsWindowVisible(icon)) return "none";
     DWORD_PTR handle = 0;
-    if (!SendMessageTimeoutA(icon, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &handle)) return "unknown";
+    if (!SendMessageTimeoutA(icon, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, sendTimeoutMs, &handle)) return "unknown";
     if (!handle) return "none";
     // The box may not be painted yet or may be covered by another box:
     // retry, and bring it to the top of the Z-order once.
     bool raised = false;
     for (int attempt = 0; attempt < 50 && IsWindow(box); ++attempt) {
-        const char* name = matchIconOnScreen(icon);
+        const char* name = MatchIconOnScreen(icon);
         if (name) return name;
         if (!raised) {
             raised = true;
@@ -286,13 +286,13 @@ static const char* detectIcon(HWND box) {
                 fprintf(stderr, "boxdriver: cannot raise box (error %lu)\n", GetLastError());
             }
         }
-        Sleep(kPollMs);
+        Sleep(pollMs);
     }
     return "unknown";
 }
 
 // Presses a button by posting the notification the button itself would send.
-static bool press(HWND box, int id) {
+static bool Press(HWND box, int id) {
     HWND button = GetDlgItem(box, id);
     if (!button) return false;
     if (!PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)button)) {
@@ -302,26 +302,26 @@ static bool press(HWND box, int id) {
     return true;
 }
 
-static bool waitGone(HWND box) {
+static bool WaitGone(HWND box) {
     ULONGLONG start = GetTickCount64();
     while (IsWindow(box)) {
-        if (GetTickCount64() - start >= g_timeoutMs) return false;
-        Sleep(kPollMs);
+        if (GetTickCount64() - start >= timeoutMs) return false;
+        Sleep(pollMs);
     }
     return true;
 }
 
-static HWND waitForBox() {
+static HWND WaitForBox() {
     ULONGLONG start = GetTickCount64();
     for (;;) {
-        HWND box = findBox();
+        HWND box = FindBox();
         if (box) return box;
-        if (GetTickCount64() - start >= g_timeoutMs) return nullptr;
-        Sleep(kPollMs);
+        if (GetTickCount64() - start >= timeoutMs) return nullptr;
+        Sleep(pollMs);
     }
 }
 
-static std::string hexHandle(HWND h) {
+static std::string HexHandle(HWND h) {
     if (!h) return "0";
     char buf[32];
     snprintf(buf, sizeof buf, "0x%llX", (unsigned long long)(ULONG_PTR)h);
@@ -329,31 +329,31 @@ static std::string hexHandle(HWND h) {
 }
 
 // Tells the script that box N is on the screen and waits until it has taken its picture.
-static void handshake() {
-    if (!g_handshakeDir) return;
-    ++g_boxNumber;
-    const std::string base = std::string(g_handshakeDir) + "\\box-" + std::to_string(g_boxNumber);
+static void Handshake() {
+    if (!handshakeDir) return;
+    ++boxNumber;
+    const std::string base = std::string(handshakeDir) + "\\box-" + std::to_string(boxNumber);
     FILE* ready = fopen((base + ".ready").c_str(), "wb");
     if (ready) fclose(ready);
     const ULONGLONG start = GetTickCount64();
     while (GetFileAttributesA((base + ".shot").c_str()) == INVALID_FILE_ATTRIBUTES &&
-           GetTickCount64() - start < g_timeoutMs)
-        Sleep(kPollMs);
+           GetTickCount64() - start < timeoutMs)
+        Sleep(pollMs);
 }
 
 // Handles one answer; returns the exit code to stop with, or -1 to go on.
-static int handleAnswer(int answer) {
+static int HandleAnswer(int answer) {
     for (;;) {
-        HWND box = waitForBox();
+        HWND box = WaitForBox();
         if (!box) {
-            emit(std::string("timeout: no box appeared for answer ") + buttonName(answer) + "\n");
+            Emit(std::string("timeout: no box appeared for answer ") + ButtonName(answer) + "\n");
             return 2;
         }
-        HWND textCtl = textControl(box);
-        std::string caption = windowText(box);
-        std::string text = textCtl ? windowText(textCtl) : std::string();
-        std::string buttons = buttonList(box);
-        const char* icon = detectIcon(box);
+        HWND textCtl = TextControl(box);
+        std::string caption = WindowText(box);
+        std::string text = textCtl ? WindowText(textCtl) : std::string();
+        std::string buttons = ButtonList(box);
+        const char* icon = DetectIcon(box);
         HWND owner = GetWindow(box, GW_OWNER);
         DWORD pid = 0;
         GetWindowThreadProcessId(box, &pid);
@@ -361,22 +361,22 @@ static int handleAnswer(int answer) {
         if (!IsWindow(box)) continue;
 
         bool exists = GetDlgItem(box, answer) != nullptr;
-        std::string rec = "caption: " + escapeText(caption) + "\n" + "text: " + escapeText(text) + "\n" +
-                          "buttons: " + buttons + "\n" + "icon: " + icon + "\n" + "owner: " + hexHandle(owner) +
+        std::string rec = "caption: " + EscapeText(caption) + "\n" + "text: " + EscapeText(text) + "\n" +
+                          "buttons: " + buttons + "\n" + "icon: " + icon + "\n" + "owner: " + HexHandle(owner) +
                           "\n" + "pid: " + std::to_string(pid) + "\n" + "answered: " +
-                          (exists ? buttonName(answer) : "NONE (no such button)") + "\n\n";
-        emit(rec);
-        handshake();
+                          (exists ? ButtonName(answer) : "NONE (no such button)") + "\n\n";
+        Emit(rec);
+        Handshake();
 
         if (!exists) {
             bool closed = false;
-            for (int i = 0; i < kButtonCount && !closed; ++i) closed = press(box, kButtonIds[i]);
+            for (int i = 0; i < buttonCount && !closed; ++i) closed = Press(box, buttonIds[i]);
             if (!closed) PostMessageA(box, WM_CLOSE, 0, 0);  // no standard button at all
-            waitGone(box);
+            WaitGone(box);
             return 3;
         }
-        if (!press(box, answer) || !waitGone(box)) {
-            emit(std::string("timeout: box did not close after answer ") + buttonName(answer) + "\n");
+        if (!Press(box, answer) || !WaitGone(box)) {
+            Emit(std::string("timeout: box did not close after answer ") + ButtonName(answer) + "\n");
             return 2;
         }
         return -1;
@@ -387,41 +387,41 @@ int main(int argc, char** argv) {
     const char* outPath = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (strcmp(argv[i], "--out") == 0) {
-            if (++i >= argc) return usage("--out needs a file name");
+            if (++i >= argc) return Usage("--out needs a file name");
             outPath = argv[i];
         } else if (strcmp(argv[i], "--handshake") == 0) {
-            if (++i >= argc) return usage("--handshake needs a directory");
-            g_handshakeDir = argv[i];
+            if (++i >= argc) return Usage("--handshake needs a directory");
+            handshakeDir = argv[i];
         } else if (strcmp(argv[i], "--timeout") == 0) {
-            if (++i >= argc) return usage("--timeout needs milliseconds");
+            if (++i >= argc) return Usage("--timeout needs milliseconds");
             char* end = nullptr;
             unsigned long ms = strtoul(argv[i], &end, 10);
-            if (!*argv[i] || *end || argv[i][0] == '-' || ms > 0x7FFFFFFFUL) return usage("bad --timeout value");
-            g_timeoutMs = (DWORD)ms;
+            if (!*argv[i] || *end || argv[i][0] == '-' || ms > 0x7FFFFFFFUL) return Usage("bad --timeout value");
+            timeoutMs = (DWORD)ms;
         } else {
-            int id = answerId(argv[i]);
-            if (!id) return usage((std::string("unknown argument: ") + argv[i]).c_str());
-            g_answers.push_back(id);
+            int id = AnswerId(argv[i]);
+            if (!id) return Usage((std::string("unknown argument: ") + argv[i]).c_str());
+            answers.push_back(id);
         }
     }
-    if (!outPath) return usage("--out FILE is required");
-    if (g_answers.empty()) return usage("at least one ANSWER is required");
+    if (!outPath) return Usage("--out FILE is required");
+    if (answers.empty()) return Usage("at least one ANSWER is required");
 
     // Binary mode: records end in LF on stdout as in FILE.
     if (_setmode(_fileno(stdout), _O_BINARY) == -1) fprintf(stderr, "boxdriver: stdout stays in text mode\n");
-    g_out = fopen(outPath, "wb");
-    if (!g_out) {
+    recordFile = fopen(outPath, "wb");
+    if (!recordFile) {
         fprintf(stderr, "boxdriver: cannot write %s\n", outPath);
         return 1;
     }
     int code = 0;
-    for (int answer : g_answers) {
-        int r = handleAnswer(answer);
+    for (int answer : answers) {
+        int r = HandleAnswer(answer);
         if (r >= 0) {
             code = r;
             break;
         }
     }
-    fclose(g_out);
+    fclose(recordFile);
     return code;
 }
