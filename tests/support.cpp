@@ -116,6 +116,11 @@ void CloseRegistrySandbox()
     DeleteSandbox();
 }
 
+bool PathExists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 void RemoveDirectoryTree(const std::string& directory)
 {
     std::string base = directory;

@@ -36,6 +36,9 @@ std::string FinishBoxDriver(BoxDriver& driver);
 void OpenRegistrySandbox();
 void CloseRegistrySandbox();
 
+// True when a file or directory of that path exists.
+bool PathExists(const std::string& path);
+
 // A fresh, empty directory in the prefix's temporary directory, with a trailing backslash.
 std::string FreshDirectory(const char* name);
 

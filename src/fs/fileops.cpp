@@ -6,9 +6,9 @@
 
 #include "fs/lookup.h"
 #include "shell/mainwindow.h"
-#include "text/convert.h"
 #include "text/format.h"
 #include "text/msgbox.h"
+#include "text/paths.h"
 
 namespace {
 
@@ -59,17 +59,14 @@ bool DeleteFileReported(const char* name, bool report)
 
 bool DeleteFileInDir(const char* directory, const char* name, bool report)
 {
-    char path[MAX_PATH];
-    if (strlen(directory) + strlen(name) < static_cast<size_t>(MAX_PATH))
-        return DeleteFileReported(strcat(strcpy(path, directory), name), report);
+    char path[2 * MAX_PATH];
+    if (ComposePath(path, directory, name))
+        return DeleteFileReported(path, report);
     // Cut, the path would name another file: refuse it, and show the whole name.
     SetLastError(ERROR_FILENAME_EXCED_RANGE);
     if (report) {
         CaptureLastError();
-        char wholeName[2 * MAX_PATH + 1];
-        const int length = CopyText(wholeName, sizeof(wholeName), directory);
-        CopyText(wholeName + length, sizeof(wholeName) - length, name);
-        ReportDeleteFailure(wholeName);
+        ReportDeleteFailure(path);
     }
     return false;
 }

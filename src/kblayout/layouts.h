@@ -16,6 +16,9 @@
 
 #include <windows.h>
 
+// The machine's catalogue of keyboard layouts, below HKEY_LOCAL_MACHINE.
+const char layoutCataloguePath[] = "System\\CurrentControlSet\\Control\\Keyboard Layouts";
+
 const int layoutTableCapacity = 100;
 const int errorTextSize = 1000;
 const int newNameCapacity = 20;

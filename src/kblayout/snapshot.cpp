@@ -34,7 +34,6 @@ namespace {
 
 const char preloadPath[] = "Keyboard Layout\\Preload";
 const char substitutesPath[] = "Keyboard Layout\\Substitutes";
-const char cataloguePath[] = "System\\CurrentControlSet\\Control\\Keyboard Layouts";
 
 bool Equal(const char* first, const char* second)
 {
@@ -125,7 +124,7 @@ bool ReadCatalogueKey(HKEY catalogue, const char* name, LayoutEntry& entry, int 
 {
     const HKEY key = OpenKeyRead(catalogue, name);
     if (key == nullptr) {
-        SetErrorText("Fehler beim Öffnen des Registry-Subkeys %s - %s", cataloguePath, name);
+        SetErrorText("Fehler beim Öffnen des Registry-Subkeys %s - %s", layoutCataloguePath, name);
         return false;
     }
     const int count = CountValues(key);
@@ -242,7 +241,7 @@ bool LoadLayoutRegistry()
     StartAfresh();
     if (!ReadList(HKEY_CURRENT_USER, "HKEY_CURRENT_USER", preloadPath, ReadPreload) ||
         !ReadList(HKEY_CURRENT_USER, "HKEY_CURRENT_USER", substitutesPath, ReadSubstitutes) ||
-        !ReadList(HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE", cataloguePath, ReadCatalogue))
+        !ReadList(HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE", layoutCataloguePath, ReadCatalogue))
         return false;
     if (layoutFileIndex != -1)
         layoutInUse = IsLayoutInUse(layouts[layoutFileIndex].keyName);

@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include "text/convert.h"
+
 bool IsPathSeparator(char c)
 {
     return c == '\\' || c == '/';
@@ -29,4 +31,11 @@ char* RemovePathSeparator(char* path)
     if (IsPathSeparator(path[length - 1]))
         path[length - 1] = '\0';
     return path;
+}
+
+bool ComposePath(char* path, const char* directory, const char* name)
+{
+    const int length = CopyText(path, 2 * pathCapacity, directory);
+    CopyText(path + length, 2 * pathCapacity - length, name);
+    return strlen(path) < static_cast<size_t>(pathCapacity);
 }

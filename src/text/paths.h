@@ -16,3 +16,7 @@ char* RemovePathSeparator(char* path);
 
 // True for the backslash and the slash.
 bool IsPathSeparator(char c);
+
+// `directory` immediately followed by `name` in `path`, a buffer of 2 * pathCapacity bytes, so
+// that even a path too long to use can still be shown whole. True when it fits pathCapacity.
+bool ComposePath(char* path, const char* directory, const char* name);

@@ -17,21 +17,10 @@
 
 namespace {
 
-const char cataloguePath[] = "System\\CurrentControlSet\\Control\\Keyboard Layouts";
-
 bool End()
 {
     RevertFsRedirection();
     return false;
-}
-
-// `directory` followed by `name` in `path` (2 * MAX_PATH bytes, so that even a path too long
-// to use can still be shown); false when it is too long to use.
-bool ComposePath(char* path, const char* directory, const char* name)
-{
-    const int length = CopyText(path, 2 * MAX_PATH, directory);
-    CopyText(path + length, 2 * MAX_PATH - length, name);
-    return strlen(path) < static_cast<size_t>(MAX_PATH);
 }
 
 // The installation is still whole: refuse with a warning.
@@ -98,13 +87,13 @@ bool DeleteDriver()
 
 void RemoveCatalogueKey()
 {
-    const HKEY catalogue = OpenKeyRead(HKEY_LOCAL_MACHINE, cataloguePath);
+    const HKEY catalogue = OpenKeyRead(HKEY_LOCAL_MACHINE, layoutCataloguePath);
     if (catalogue == nullptr) {
-        MsgWarning("Warnung:\nFehler beim Öffnen des Registry-Keys HKEY_LOCAL_MACHINE\\%s", cataloguePath);
+        MsgWarning("Warnung:\nFehler beim Öffnen des Registry-Keys HKEY_LOCAL_MACHINE\\%s", layoutCataloguePath);
         return;
     }
     if (!DeleteKeyTree(catalogue, layoutKey))
-        MsgWarning("Warnung:\nFehler beim Löschen des Registry-Keys %s - %s", cataloguePath, layoutKey);
+        MsgWarning("Warnung:\nFehler beim Löschen des Registry-Keys %s - %s", layoutCataloguePath, layoutKey);
     RegCloseKey(catalogue);
 }
 

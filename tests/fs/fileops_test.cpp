@@ -24,11 +24,6 @@ int KeepBox(HWND, const char* text, const char* caption, UINT type)
     return IDOK;
 }
 
-bool Exists(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 class FileOpsTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -76,7 +71,7 @@ TEST_F(FileOpsTest, DeletionReportsFailuresWithTheSystemsReason)
     ASSERT_EQ(2u, boxes.size());
     EXPECT_EQ(DeleteReport(open, 32), boxes[1].substr(0, DeleteReport(open, 32).size())) << "sharing violation";
     EXPECT_TRUE(DeleteFileInDir(directory.c_str(), "offen.dll", true));
-    EXPECT_FALSE(Exists(open));
+    EXPECT_FALSE(PathExists(open));
 
     const std::string tooLong(MAX_PATH, 'n');
     EXPECT_FALSE(DeleteFileInDir(directory.c_str(), tooLong.c_str(), true));
@@ -113,7 +108,7 @@ TEST_F(FileOpsTest, TreeIsDeletedDepthFirstAndEachFailureIsReportedUpTheChain)
     ASSERT_TRUE(CreateDirectoryA((directory + "sub").c_str(), nullptr));
     ASSERT_TRUE(MakeFile(directory + "sub\\b.txt", 1));
     EXPECT_TRUE(DeleteTree(directory.c_str()));
-    EXPECT_FALSE(Exists(directory));
+    EXPECT_FALSE(PathExists(directory));
     EXPECT_TRUE(boxes.empty());
     EXPECT_EQ("Lösche Verzeichnis " + directory.substr(0, directory.size() - 1) + " ...", statusText);
 
@@ -130,7 +125,7 @@ TEST_F(FileOpsTest, TreeIsDeletedDepthFirstAndEachFailureIsReportedUpTheChain)
               boxes[1].substr(0, boxes[1].find(notEmpty) + notEmpty.size()));
     EXPECT_EQ(0u, boxes[3].find("Folgendes Verzeichnis kann nicht gelöscht werden:\n" +
                                 directory.substr(0, directory.size() - 1) + "\n"));
-    EXPECT_FALSE(Exists(directory + "eins\\lose.txt")) << "the walk goes on after a failure";
+    EXPECT_FALSE(PathExists(directory + "eins\\lose.txt")) << "the walk goes on after a failure";
 }
 
 TEST_F(FileOpsTest, ReportIsARealBoxOnTheScreen)

@@ -48,11 +48,6 @@ int AnswerBox(HWND, const char* text, const char* caption, UINT type)
     return answer;
 }
 
-bool Exists(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 // The sources of the pending renames (up to the first deletion's empty target), taken out of the prefix's real registry so that the test
 // program is not deleted at the next start of Wine.
 std::vector<std::string> TakePendingDeletions()
@@ -147,25 +142,25 @@ protected:
 
     void ExpectNothingChanged()
     {
-        EXPECT_TRUE(Exists(dll));
+        EXPECT_TRUE(PathExists(dll));
         EXPECT_EQ((Values{{"1", "00000407"}, {"2", "d0010407"}}), ReadRegistryValues(HKEY_CURRENT_USER, "Keyboard Layout\\Preload"));
         EXPECT_TRUE(RegistryKeyExists(HKEY_LOCAL_MACHINE, std::string(cataloguePath) + "\\" + product));
         EXPECT_TRUE(RegistryKeyExists(HKEY_LOCAL_MACHINE, entryPath));
-        EXPECT_TRUE(Exists(shortcut));
-        EXPECT_TRUE(Exists(std::string(productDir) + "\\Uninstall_Pelmoradrv.exe"));
+        EXPECT_TRUE(PathExists(shortcut));
+        EXPECT_TRUE(PathExists(std::string(productDir) + "\\Uninstall_Pelmoradrv.exe"));
     }
 
     void ExpectUninstalled()
     {
-        EXPECT_FALSE(Exists(dll));
+        EXPECT_FALSE(PathExists(dll));
         EXPECT_EQ((Values{{"1", "00000407"}}), ReadRegistryValues(HKEY_CURRENT_USER, "Keyboard Layout\\Preload"));
         EXPECT_EQ(Values(), ReadRegistryValues(HKEY_CURRENT_USER, "Keyboard Layout\\Substitutes"));
         EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, std::string(cataloguePath) + "\\" + product));
         EXPECT_TRUE(RegistryKeyExists(HKEY_LOCAL_MACHINE, std::string(cataloguePath) + "\\00000407"));
         EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, entryPath));
         EXPECT_TRUE(RegistryKeyExists(HKEY_LOCAL_MACHINE, otherEntryPath));
-        EXPECT_FALSE(Exists(shortcut));
-        EXPECT_TRUE(Exists(otherDesktopFile));
+        EXPECT_FALSE(PathExists(shortcut));
+        EXPECT_TRUE(PathExists(otherDesktopFile));
     }
 
     std::string base;
@@ -183,7 +178,7 @@ TEST_F(SequenceTest, UninstallsEverythingAfterTheUsersYes)
     Run({IDYES});
     ExpectBoxes({confirmation, finalReport});
     ExpectUninstalled();
-    EXPECT_FALSE(Exists(productDir));
+    EXPECT_FALSE(PathExists(productDir));
     char self[MAX_PATH];
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     CloseRegistrySandbox();
@@ -228,7 +223,7 @@ TEST_F(SequenceTest, RefusesBeforeAskingWhenTheInstallationIsNotWhatItShouldBe)
         shown.clear();
         Run({});
         ExpectBoxes({c.warning});
-        EXPECT_TRUE(Exists(dll)) << c.what;
+        EXPECT_TRUE(PathExists(dll)) << c.what;
     }
 
     strcpy(layoutKey, "b0090407");
@@ -296,7 +291,7 @@ TEST_F(SequenceTest, LeftoversInTheProductFolderAreWarningsOnly)
                      productDir,
                  finalReport});
     ExpectUninstalled();
-    EXPECT_FALSE(Exists(std::string(productDir) + "\\Uninstall_Pelmoradrv.exe"));
+    EXPECT_FALSE(PathExists(std::string(productDir) + "\\Uninstall_Pelmoradrv.exe"));
 }
 
 TEST_F(SequenceTest, DefaultLayoutRemovedAndTheWow64CopyDeleted)
@@ -309,7 +304,7 @@ TEST_F(SequenceTest, DefaultLayoutRemovedAndTheWow64CopyDeleted)
     Run({IDYES});
     ExpectBoxes({confirmation, finalReport});
     ExpectUninstalled();
-    EXPECT_FALSE(Exists(wow64Dll));
+    EXPECT_FALSE(PathExists(wow64Dll));
 }
 
 }
