@@ -1,4 +1,4 @@
-# The same sources as a 64-bit program: what the tests run, since only 64-bit Wine runs here.
+# The same sources as a 64-bit program: a check that nothing depends on the size of a pointer.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)

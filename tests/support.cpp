@@ -1,6 +1,7 @@
 #include "support.h"
 
 #include <gtest/gtest.h>
+#include <tlhelp32.h>
 #include <string.h>
 
 #include <algorithm>
@@ -168,10 +169,11 @@ bool MakeFile(const std::string& path, DWORD size, DWORD attributes)
     return sized && SetFileAttributesA(path.c_str(), attributes);
 }
 
-void WriteRegistryValues(HKEY root, const std::string& path, const RegistryValues& values)
+void WriteRegistryValues(HKEY root, const std::string& path, const RegistryValues& values, REGSAM view)
 {
     HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key, nullptr));
     for (const auto& value : values)
         RegSetValueExA(key, value.first.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.second.c_str()),
                        value.second.size() + 1);
@@ -196,11 +198,38 @@ RegistryValues ReadRegistryValues(HKEY root, const std::string& path)
     return values;
 }
 
-bool RegistryKeyExists(HKEY root, const std::string& path)
+bool RegistryKeyExists(HKEY root, const std::string& path, REGSAM view)
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS)
         return false;
     RegCloseKey(key);
     return true;
+}
+
+bool RunsUnderWow64()
+{
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
+int EndProcessesNamed(const char* fileName)
+{
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return 0;
+    int ended = 0;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        if (_stricmp(entry.szExeFile, fileName) != 0)
+            continue;
+        const HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID);
+        if (process != nullptr && TerminateProcess(process, 1))
+            ++ended;
+        if (process != nullptr)
+            CloseHandle(process);
+    }
+    CloseHandle(snapshot);
+    return ended;
 }

@@ -50,10 +50,18 @@ bool MakeFile(const std::string& path, DWORD size, DWORD attributes = FILE_ATTRI
 
 typedef std::map<std::string, std::string> RegistryValues;
 
-// Creates root\path and stores the values as REG_SZ.
-void WriteRegistryValues(HKEY root, const std::string& path, const RegistryValues& values);
+// Creates root\path and stores the values as REG_SZ; `view` may name a registry view
+// (KEY_WOW64_64KEY, KEY_WOW64_32KEY).
+void WriteRegistryValues(HKEY root, const std::string& path, const RegistryValues& values, REGSAM view = 0);
 
 // Every value of root\path read with the plain registry calls; {"<missing>", ""} without the key.
 RegistryValues ReadRegistryValues(HKEY root, const std::string& path);
 
-bool RegistryKeyExists(HKEY root, const std::string& path);
+bool RegistryKeyExists(HKEY root, const std::string& path, REGSAM view = 0);
+
+// True when this process is a 32-bit process on 64-bit Windows, as the system reports it.
+bool RunsUnderWow64();
+
+// Ends every process of that file name (a program that a failed test left waiting for an
+// answer, say); returns how many there were.
+int EndProcessesNamed(const char* fileName);

@@ -3,7 +3,8 @@
 //
 //   installer.exe UNINSTALLER [--key-file FILE]
 //
-// Puts a placeholder Pelmoradrv.DLL into the system directory, registers a new German
+// Puts a placeholder Pelmoradrv.DLL into the system directory (as a 32-bit installer on 64-bit
+// Windows does: into the native System32 and into SysWOW64), registers a new German
 // catalogue key chosen by AddUserLayout(-1), adds the layout to the user's Preload and
 // Substitutes lists, creates the product folder with UNINSTALLER (as Uninstall_Pelmoradrv.exe)
 // and the two chart files, the chart shortcut on the desktop and the uninstall entry. Prints the
@@ -19,6 +20,7 @@
 #include "kblayout/layouts.h"
 #include "registry/registry.h"
 #include "registry/uninstallentry.h"
+#include "shell/startup.h"
 #include "text/convert.h"
 #include "uninstall/product.h"
 
@@ -55,6 +57,13 @@ void KeepTheUsersDefaultFirst()
     }
 }
 
+bool WriteDriverDll(const char* directory)
+{
+    char path[MAX_PATH];
+    snprintf(path, sizeof(path), "%s%s", directory, driverDllFileName);
+    return WritePlaceholder(path, "placeholder keyboard layout");
+}
+
 bool RunsUnderWine()
 {
     return GetProcAddress(GetModuleHandleA("ntdll"), "wine_get_version") != nullptr;
@@ -69,7 +78,14 @@ int main(int argc, char** argv)
         return 1;
     }
     const char* uninstaller = argv[1];
+    isWow64 = ProbeWow64();
     ResolveInstallDirs();
+    // Redirection is off only while the DLLs are written: the rest is an ordinary 32-bit
+    // program's work, shell calls included.
+    const bool dllsWritten = WriteDriverDll(systemDir) && (wow64SystemDir[0] == '\0' || WriteDriverDll(wow64SystemDir));
+    RevertFsRedirection();
+    if (!dllsWritten)
+        return Fail("writing the driver DLL");
 
     // A fresh Windows has no Substitutes list yet, and Wine's no layout catalogue either.
     const HKEY substitutesKey = CreateKey(HKEY_CURRENT_USER, "Keyboard Layout\\Substitutes", nullptr);
@@ -95,10 +111,6 @@ int main(int argc, char** argv)
         !SetStringValue(layoutKey, "Layout Id", newLayoutId))
         return Fail("registering the catalogue key");
     RegCloseKey(layoutKey);
-
-    snprintf(path, sizeof(path), "%s%s", systemDir, driverDllFileName);
-    if (!WritePlaceholder(path, "placeholder keyboard layout"))
-        return Fail("writing the driver DLL");
 
     char folder[MAX_PATH];
     snprintf(folder, sizeof(folder), "%s\\", productDir);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "shell/startup.h"
+#include "support.h"
 
 namespace {
 
@@ -177,9 +178,11 @@ TEST(Shortcut, IsReportedAsFailedWhenNothingIsSaved)
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((desktop + "Pelmora Nirgends.LNK").c_str()));
 }
 
-// A 64-bit process is never under WOW64, so Wine refuses both redirection calls with error 1:
-// the token cannot be watched travelling into the calls, only whether they are made.
-TEST(InstallDirs, AreResolvedAndRedirectionIsTouchedOnlyUnderWow64)
+// The directories as the process really runs: a 32-bit process on 64-bit Windows (WOW64) gets
+// the native and the 32-bit system directory with redirection switched off, and Program Files
+// (x86). In a process native to its Windows the redirection calls fail (error 1), so only
+// whether they were made shows.
+TEST(InstallDirs, AreResolvedForThePlatformTheProcessRunsOn)
 {
     char saved[3][pathCapacity];
     memcpy(saved[0], systemDir, pathCapacity);
@@ -188,36 +191,82 @@ TEST(InstallDirs, AreResolvedAndRedirectionIsTouchedOnlyUnderWow64)
     const PVOID savedToken = savedRedirection;
     const bool savedWow64 = isWow64;
 
+    const bool wow64 = RunsUnderWow64();
+    EXPECT_EQ(wow64, ProbeWow64());
+    const std::string programFiles = Folder(CSIDL_PROGRAM_FILES);
+    if (wow64) {
+        EXPECT_EQ("C:\\Program Files (x86)", programFiles);
+    }
+    // A 64-bit process runs on 64-bit Windows; a 32-bit one outside WOW64 on 32-bit Windows,
+    // which has no 32-bit system directory of its own.
+    const bool windows64 = wow64 || sizeof(void*) == 8;
     PVOID const untouched = reinterpret_cast<PVOID>(0x5A5A);
     const struct {
-        bool wow64;
+        bool flag;
         const char* wow64Dir;
-        PVOID token;
-        DWORD errorAfterRevert;
+        bool callsFail;
     } cases[] = {
-        {false, "", untouched, 0xBEEF},
-        {true, "C:\\windows\\syswow64\\", nullptr, ERROR_INVALID_FUNCTION},
+        {false, "", false},
+        {true, windows64 ? "C:\\windows\\syswow64\\" : "", !wow64},
     };
     for (const auto& c : cases) {
-        isWow64 = c.wow64;
+        isWow64 = c.flag;
         savedRedirection = untouched;
         strcpy(wow64SystemDir, "stale");
         ResolveInstallDirs();
-        EXPECT_EQ(Folder(CSIDL_SYSTEM) + "\\", systemDir) << c.wow64;
+        EXPECT_EQ(Folder(CSIDL_SYSTEM) + "\\", systemDir) << c.flag;
         EXPECT_EQ(0, _stricmp(c.wow64Dir, wow64SystemDir)) << wow64SystemDir;
-        EXPECT_EQ(Folder(CSIDL_PROGRAM_FILES) + "\\Pelmora-Tastatur", productDir) << c.wow64;
-        EXPECT_EQ(c.token, savedRedirection) << c.wow64;
+        EXPECT_EQ(programFiles + "\\Pelmora-Tastatur", productDir) << c.flag;
+        if (c.callsFail) {
+            EXPECT_EQ(nullptr, savedRedirection);
+        } else {
+            EXPECT_EQ(c.flag, savedRedirection != untouched);
+        }
 
         SetLastError(0xBEEF);
         RevertFsRedirection();
-        EXPECT_EQ(c.errorAfterRevert, GetLastError()) << c.wow64;
-        EXPECT_EQ(c.token, savedRedirection) << c.wow64;
+        EXPECT_EQ(c.callsFail ? ERROR_INVALID_FUNCTION : 0xBEEF, GetLastError()) << c.flag;
     }
 
     memcpy(systemDir, saved[0], pathCapacity);
     memcpy(wow64SystemDir, saved[1], pathCapacity);
     memcpy(productDir, saved[2], pathCapacity);
     savedRedirection = savedToken;
+    isWow64 = savedWow64;
+}
+
+// Under WOW64 the uninstaller's files in System32 land in the native directory, and once it has
+// reverted, System32 is again what it was before: redirected to SysWOW64, or not redirected when
+// the caller had switched redirection off itself.
+TEST(InstallDirs, RedirectionIsOffWhileResolvedAndRestoredAfterwards)
+{
+    if (!RunsUnderWow64())
+        GTEST_SKIP() << "needs a 32-bit process on 64-bit Windows";
+    const bool savedWow64 = isWow64;
+    isWow64 = true;
+    const std::string native = "C:\\windows\\sysnative\\";
+    const std::string wow = "C:\\windows\\syswow64\\";
+    for (const bool callerSwitchedOff : {false, true}) {
+        PVOID callers = nullptr;
+        if (callerSwitchedOff) {
+            ASSERT_TRUE(Wow64DisableWow64FsRedirection(&callers)) << GetLastError();
+        }
+        ResolveInstallDirs();
+        const bool createdWhileOff = MakeFile(std::string(systemDir) + "pelmora-while-off.txt", 0);
+        RevertFsRedirection();
+        const bool createdAfter = MakeFile("C:\\windows\\system32\\pelmora-after.txt", 0);
+        if (callerSwitchedOff)
+            Wow64RevertWow64FsRedirection(callers);
+        EXPECT_TRUE(createdWhileOff && createdAfter) << GetLastError();
+        EXPECT_TRUE(PathExists(native + "pelmora-while-off.txt"));
+        EXPECT_FALSE(PathExists(wow + "pelmora-while-off.txt"));
+        EXPECT_EQ(callerSwitchedOff, PathExists(native + "pelmora-after.txt")) << callerSwitchedOff;
+        EXPECT_EQ(!callerSwitchedOff, PathExists(wow + "pelmora-after.txt")) << callerSwitchedOff;
+        for (const std::string& directory : {native, wow}) {
+            DeleteFileA((directory + "pelmora-while-off.txt").c_str());
+            DeleteFileA((directory + "pelmora-after.txt").c_str());
+        }
+    }
     isWow64 = savedWow64;
 }
 

@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include <string>
+#include <vector>
 
 #include "support.h"
 #include "text/convert.h"
@@ -69,14 +70,21 @@ TEST(Program, RefusesEveryBadKeyWithItsOwnMessageAndEndsWithZero)
 
 // The whole job: the installer sets the product up as it is found on a user's machine, then the
 // uninstall entry's command starts the installed uninstaller, which copies itself to the
-// temporary directory and ends; the copy asks, uninstalls and reports in real boxes.
+// temporary directory and ends; the copy asks, uninstalls and reports in real boxes. A 32-bit
+// build on 64-bit Windows installs as every 32-bit installer does: the DLL into the native
+// System32 and SysWOW64, the folder under Program Files (x86), the entry in the 32-bit registry
+// view. A same-named entry in the 64-bit view is another program's and stays.
 TEST(Program, UninstallsWhatTheInstallerInstalledAndNothingElse)
 {
+    const bool wow64 = RunsUnderWow64();
     const std::string catalogue = "System\\CurrentControlSet\\Control\\Keyboard Layouts\\";
     const std::string uninstallList = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
     const std::string entry = uninstallList + "Tastaturbelegung Pelmora AltGrLinks (V3.04)";
-    const std::string folder = "C:\\Program Files\\Pelmora-Tastatur";
-    const std::string dll = "C:\\windows\\system32\\Pelmoradrv.DLL";
+    const std::string folder = std::string(wow64 ? "C:\\Program Files (x86)" : "C:\\Program Files") + "\\Pelmora-Tastatur";
+    // What this process sees as System32 is SysWOW64 under WOW64; the native one is Sysnative.
+    std::vector<std::string> dlls = {wow64 ? "C:\\windows\\sysnative\\Pelmoradrv.DLL" : "C:\\windows\\system32\\Pelmoradrv.DLL"};
+    if (wow64)
+        dlls.push_back("C:\\windows\\syswow64\\Pelmoradrv.DLL");
     char desktop[MAX_PATH];
     ASSERT_EQ(S_OK, SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, desktop));
     const std::string shortcut = std::string(desktop) + "\\Tastaturbelegung Pelmora Schaubild.LNK";
@@ -91,6 +99,8 @@ TEST(Program, UninstallsWhatTheInstallerInstalledAndNothingElse)
     RegDeleteKeyA(HKEY_CURRENT_USER, "Keyboard Layout\\Substitutes");
     WriteRegistryValues(HKEY_CURRENT_USER, "Keyboard Layout\\Preload", usersLayouts);
     WriteRegistryValues(HKEY_LOCAL_MACHINE, uninstallList + "Anderes Programm", {{"DisplayName", "Anderes"}});
+    if (wow64)
+        WriteRegistryValues(HKEY_LOCAL_MACHINE, entry, {{"DisplayName", "64-Bit-Eintrag"}}, KEY_WOW64_64KEY);
     ASSERT_TRUE(MakeFile(otherFile, 10));
 
     const std::string keyFile = ScratchFile("installed-key.txt");
@@ -98,7 +108,9 @@ TEST(Program, UninstallsWhatTheInstallerInstalledAndNothingElse)
                             keyFile + "\""));
     const std::string key = ReadWholeFile(keyFile).substr(0, 8);
     ASSERT_TRUE(RegistryKeyExists(HKEY_LOCAL_MACHINE, catalogue + key)) << key;
-    ASSERT_TRUE(GetFileAttributesA(shortcut.c_str()) != INVALID_FILE_ATTRIBUTES);
+    ASSERT_TRUE(PathExists(shortcut));
+    for (const std::string& dll : dlls)
+        ASSERT_TRUE(PathExists(dll)) << dll;
     const std::string command = ReadRegistryValues(HKEY_LOCAL_MACHINE, entry)["UninstallString"];
     EXPECT_EQ("\"" + folder + "\\Uninstall_Pelmoradrv.exe\" " + key, command);
 
@@ -111,22 +123,32 @@ TEST(Program, UninstallsWhatTheInstallerInstalledAndNothingElse)
     EXPECT_NE(std::string::npos, records.find("text: Folgender Tastatur-Treiber wurde deinstalliert:\\n"
                                               "Pelmora AltGrLinks (V3.04)\nbuttons: OK\nicon: information\n"))
         << records;
-    // The copy ends once its last box is answered.
+    // The copy ends once its last box is answered; one that still waits for an answer is a
+    // failure, and is ended so that it does not hold the test run.
     const size_t pidAt = records.rfind("pid: ");
-    const HANDLE copyProcess = OpenProcess(SYNCHRONIZE, FALSE, strtoul(records.c_str() + pidAt + 5, nullptr, 10));
+    const HANDLE copyProcess =
+        pidAt == std::string::npos ? nullptr
+                                   : OpenProcess(SYNCHRONIZE, FALSE, strtoul(records.c_str() + pidAt + 5, nullptr, 10));
     if (copyProcess != nullptr) {
         EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(copyProcess, 20000));
         CloseHandle(copyProcess);
     }
+    EXPECT_EQ(0, EndProcessesNamed("Uninstall_Pelmoradrv.exe")) << "an uninstaller was still running";
 
-    for (const std::string& gone : {dll, folder, shortcut})
-        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(gone.c_str())) << gone;
-    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(otherFile.c_str()));
+    for (const std::string& gone : dlls)
+        EXPECT_FALSE(PathExists(gone)) << gone;
+    for (const std::string& gone : {folder, shortcut})
+        EXPECT_FALSE(PathExists(gone)) << gone;
+    EXPECT_TRUE(PathExists(otherFile));
     EXPECT_EQ(usersLayouts, ReadRegistryValues(HKEY_CURRENT_USER, "Keyboard Layout\\Preload"));
     EXPECT_EQ(RegistryValues(), ReadRegistryValues(HKEY_CURRENT_USER, "Keyboard Layout\\Substitutes"));
     EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, catalogue + key));
     EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, entry));
     EXPECT_TRUE(RegistryKeyExists(HKEY_LOCAL_MACHINE, uninstallList + "Anderes Programm"));
+    if (wow64) {
+        EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, entry, KEY_WOW64_32KEY));
+        EXPECT_TRUE(RegistryKeyExists(HKEY_LOCAL_MACHINE, entry, KEY_WOW64_64KEY));
+    }
 
     // The copy is left for Windows to delete at the next start.
     char pending[4096] = {};
@@ -144,6 +166,8 @@ TEST(Program, UninstallsWhatTheInstallerInstalledAndNothingElse)
     DeleteFileA(otherFile.c_str());
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, (uninstallList + "Anderes Programm").c_str());
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, (uninstallList + "Anderes Programm").c_str());
+    if (wow64)
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, entry.c_str(), KEY_WOW64_64KEY, 0);
 }
 
 TEST(Program, CarriesItsIconVersionAndManifest)

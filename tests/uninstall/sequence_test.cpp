@@ -308,3 +308,69 @@ TEST_F(SequenceTest, DefaultLayoutRemovedAndTheWow64CopyDeleted)
 }
 
 }
+
+// A 32-bit uninstaller on 64-bit Windows works on the real system directories: the native DLL
+// decides the outcome and is reported with the path the user knows (System32), the 32-bit copy
+// goes with it, and afterwards System32 is redirected again for this 32-bit process.
+TEST_F(SequenceTest, UnderWow64TheNativeDllDecidesAndRedirectionIsRestored)
+{
+    if (!RunsUnderWow64())
+        GTEST_SKIP() << "needs a 32-bit process on 64-bit Windows";
+    const std::string nativeDll = "C:\\windows\\sysnative\\Pelmoradrv.DLL";
+    const std::string wowDll = "C:\\windows\\syswow64\\Pelmoradrv.DLL";
+    const std::string shownDll = "C:\\windows\\system32\\Pelmoradrv.DLL";
+    const std::string question = std::string("Q:Problem bei Deinstallation von ") + driver +
+                                 ":\nTreiberdatei nicht (mehr) vorhanden:\n  " + shownDll + "\n\nTrotzdem fortfahren?";
+    const struct {
+        const char* what;
+        bool nativePresent;
+        bool locked;
+        std::vector<int> answers;
+        std::vector<std::string> boxes;
+        bool uninstalled;
+    } cases[] = {
+        {"both present", true, false, {IDYES}, {confirmation, finalReport}, true},
+        {"native in use", true, true, {IDYES},
+         {confirmation, "T:Folgende Datei kann nicht gelöscht werden:\n" + shownDll + "\n\nFehlercode 32:\n*",
+          std::string("I:Fehler bei Deinstallation von ") + driver +
+              ":\nFolgende Treiberdatei konnte nicht gelöscht werden:\n  " + shownDll},
+         false},
+        {"native missing", false, false, {IDYES, IDNO}, {confirmation, question}, false},
+    };
+    const std::string fakeProductDir = productDir;
+    for (const auto& c : cases) {
+        if (&c != &cases[0]) {
+            TearDown();
+            SetUp();
+        }
+        dll = nativeDll;
+        DeleteFileA(nativeDll.c_str());
+        ASSERT_TRUE(!c.nativePresent || MakeFile(nativeDll, 4096)) << GetLastError();
+        ASSERT_TRUE(MakeFile(wowDll, 4096)) << GetLastError();
+        const HANDLE holder = c.locked ? CreateFileA(nativeDll.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                                     OPEN_EXISTING, 0, nullptr)
+                                       : INVALID_HANDLE_VALUE;
+        isWow64 = true;
+        ResolveInstallDirs();
+        strcpy(productDir, fakeProductDir.c_str());
+        Run(c.answers);
+        if (holder != INVALID_HANDLE_VALUE)
+            CloseHandle(holder);
+        ExpectBoxes(c.boxes);
+        if (c.uninstalled) {
+            ExpectUninstalled();
+        } else {
+            EXPECT_TRUE(RegistryKeyExists(HKEY_LOCAL_MACHINE, entryPath)) << c.what;
+            EXPECT_EQ(c.nativePresent, PathExists(nativeDll)) << c.what;
+        }
+        EXPECT_EQ(!c.uninstalled, PathExists(wowDll)) << c.what;
+
+        const std::string after = "C:\\windows\\system32\\pelmora-after.txt";
+        EXPECT_TRUE(MakeFile(after, 0));
+        EXPECT_TRUE(PathExists("C:\\windows\\syswow64\\pelmora-after.txt")) << c.what;
+        EXPECT_FALSE(PathExists("C:\\windows\\sysnative\\pelmora-after.txt")) << c.what;
+        DeleteFileA(after.c_str());
+        DeleteFileA(nativeDll.c_str());
+        DeleteFileA(wowDll.c_str());
+    }
+}
