@@ -2,7 +2,8 @@
 # Prints the shipped program's size and imports, the time of one whole uninstallation under
 # Wine next to the time of a trivial boxed program (both answered at once by the box driver,
 # measured alternately), and the layout module's time on the largest state its tables admit
-# next to bare registry reads.
+# next to bare registry reads. The shipped i686 build is measured as it runs on 64-bit Windows
+# (WOW64), the x86_64 build beside it.
 #
 #   bash scripts/benchmark.sh [ROUNDS]     (default 5 rounds of each)
 set -euo pipefail
@@ -11,13 +12,14 @@ rounds=${1:-5}
 PACKAGES+=(procps)
 install_missing
 build_both >/dev/null
+targets=(i686 x86_64)
+can_run_32bit || targets=(x86_64)
 
 program="$BUILD/i686/bin/Uninstall_Pelmoradrv.exe"
 echo "Shipped program: $(stat -c %s "$program") bytes; imports:" \
     $(i686-w64-mingw32-objdump -p "$program" | sed -n 's/^\s*DLL Name: //p')
 
 bench="$BUILD/bench"
-bin="$BUILD/x86_64/bin"
 rm -rf "$bench/wineprefix" "$bench/home"
 mkdir -p "$bench"
 start_wine_session "$bench" demo >/dev/null
@@ -36,7 +38,7 @@ uninstall_once() {  # prints the seconds from starting the installed uninstaller
     "$WINE" "$bin/boxdriver.exe" --out "$records" YES OK >/dev/null &
     driver=$!
     start=$(now)
-    "$WINE" 'C:\Program Files\Pelmora-Tastatur\Uninstall_Pelmoradrv.exe' "$key"
+    "$WINE" "$program_files\\Pelmora-Tastatur\\Uninstall_Pelmoradrv.exe" "$key"
     wait "$driver"
     while pgrep -f 'Temp.Uninstall_Pelmoradrv.exe' >/dev/null; do sleep 0.01; done
     since "$start"
@@ -52,16 +54,21 @@ trivial_once() {  # the same driver answering one box of a program that does not
     since "$start"
 }
 
-uninstall_times=()
-trivial_times=()
-for _ in $(seq "$rounds"); do
-    uninstall_times+=("$(uninstall_once)")
-    trivial_times+=("$(trivial_once)")
+for target in "${targets[@]}"; do
+    bin="$BUILD/$target/bin"
+    program_files='C:\Program Files'
+    [ "$target" = x86_64 ] || program_files='C:\Program Files (x86)'
+    uninstall_times=()
+    trivial_times=()
+    for _ in $(seq "$rounds"); do
+        uninstall_times+=("$(uninstall_once)")
+        trivial_times+=("$(trivial_once)")
+    done
+    uninstall=$(printf '%s\n' "${uninstall_times[@]}" | median)
+    trivial=$(printf '%s\n' "${trivial_times[@]}" | median)
+    echo "== $target build"
+    echo "Uninstallation (two processes, two boxes): median $uninstall s of ${uninstall_times[*]}"
+    echo "Trivial boxed program (one process, one box): median $trivial s of ${trivial_times[*]}"
+    echo "Ratio: $(LC_ALL=C awk -v a="$uninstall" -v b="$trivial" 'BEGIN { printf "%.2f\n", a / b }')"
+    "$WINE" "$bin/layoutbench.exe" | tr -d '\r'
 done
-uninstall=$(printf '%s\n' "${uninstall_times[@]}" | median)
-trivial=$(printf '%s\n' "${trivial_times[@]}" | median)
-echo "Uninstallation (two processes, two boxes): median $uninstall s of ${uninstall_times[*]}"
-echo "Trivial boxed program (one process, one box): median $trivial s of ${trivial_times[*]}"
-echo "Ratio: $(LC_ALL=C awk -v a="$uninstall" -v b="$trivial" 'BEGIN { printf "%.2f\n", a / b }')"
-
-"$WINE" "$bin/layoutbench.exe" | tr -d '\r'

@@ -3,11 +3,15 @@
 # show what is there, run the uninstall entry's command, answer the boxes as a user would (Yes),
 # show what is left, and say whether everything was removed and nothing else touched.
 #
-#   bash scripts/demo.sh           under Xvfb; screenshots of every box go to build/demo/shots
+#   bash scripts/demo.sh           under Xvfb; screenshots of the window and its boxes go to
+#                                  build/demo/shots
 #   bash scripts/demo.sh --click   on your own X display ($DISPLAY): you answer the boxes
 #
-# Only 64-bit Wine runs here, so the demonstration runs the x86_64 build of the program; the
-# shipped 32-bit program is build/i686/bin/Uninstall_Pelmoradrv.exe.
+# The prefix is a 64-bit Windows, and the shipped 32-bit program and the installer built with it
+# run there as every 32-bit program does on Windows 10 and 11: under WOW64, with the DLL in the
+# native System32 and in SysWOW64, the folder under Program Files (x86) and the uninstall entry
+# in the 32-bit registry view. Where this machine cannot run 32-bit programs, the x86_64 build
+# stands in.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 screens=demo
@@ -15,12 +19,19 @@ if [ "${1:-}" = --click ]; then
     [ -n "${DISPLAY:-}" ] || { echo "--click needs an X display in DISPLAY" >&2; exit 64; }
     screens=own
 fi
-PACKAGES+=(imagemagick procps)
+PACKAGES+=(imagemagick procps xdotool)
 install_missing
 build_both
 
 demo="$BUILD/demo"
-bin="$BUILD/x86_64/bin"
+bin="$BUILD/i686/bin"
+program_files="Program Files (x86)"
+view=(/reg:32)
+if ! can_run_32bit; then
+    bin="$BUILD/x86_64/bin"
+    program_files="Program Files"
+    view=()
+fi
 shots="$demo/shots"
 rm -rf "$demo/wineprefix" "$demo/home" "$shots"
 mkdir -p "$shots"
@@ -33,7 +44,7 @@ mkdir -p "$desktop"
 
 values() {  # the values of a registry key, one "name = data" a line, or "(none)"
     local lines
-    lines=$("$WINE" reg query "$1" 2>/dev/null | tr -d '\r' | sed -n 's/^ \{4\}\(.*\) \{4\}REG_[A-Z_]* \{4\}\(.*\)$/    \1 = \2/p' || true)
+    lines=$("$WINE" reg query "$1" "${view[@]}" 2>/dev/null | tr -d '\r' | sed -n 's/^ \{4\}\(.*\) \{4\}REG_[A-Z_]* \{4\}\(.*\)$/    \1 = \2/p' || true)
     echo "${lines:-    (none)}"
 }
 
@@ -44,7 +55,8 @@ show() {
     echo "  Catalogue key $key:"; values "HKLM\\System\\CurrentControlSet\\Control\\Keyboard Layouts\\$key"
     echo "  Uninstall entry:"; values "$entry"
     echo "  Files:"
-    for path in "$drive_c/windows/system32/Pelmoradrv.DLL" "$drive_c/Program Files/Pelmora-Tastatur"/*; do
+    for path in "$drive_c"/windows/system32/Pelmoradrv.DLL "$drive_c"/windows/syswow64/Pelmoradrv.DLL \
+        "$drive_c/$program_files/Pelmora-Tastatur"/*; do
         [ -e "$path" ] && echo "    C:/${path#"$drive_c/"}"
     done
     for path in "$desktop"/*; do
@@ -66,7 +78,7 @@ key=$("$WINE" "$bin/installer.exe" "$(windows_path "$bin/Uninstall_Pelmoradrv.ex
 echo "Layout key: $key"
 show "Installed"
 
-command=$("$WINE" reg query "$entry" /v UninstallString | tr -d '\r' | sed -n 's/^.*REG_SZ *//p')
+command=$("$WINE" reg query "$entry" /v UninstallString "${view[@]}" | tr -d '\r' | sed -n 's/^.*REG_SZ *//p')
 echo "--- Running the uninstall entry's command: $command"
 if [ "$screens" = demo ]; then
     "$WINE" "$bin/boxdriver.exe" --out "$(windows_path "$shots/boxes.txt")" --timeout 60000 \
@@ -76,10 +88,23 @@ fi
 program=$(sed 's/^"\([^"]*\)".*$/\1/' <<<"$command")
 "$WINE" "$program" ${command##*\" }
 if [ "$screens" = demo ]; then
+    # The screen is black but for the program's window and its box: trimming leaves just them.
+    shot() {
+        import -display "$DISPLAY" -window root png:- |
+            convert - -trim +repage -bordercolor black -border 8 "$shots/$1.png"
+    }
     for box in 1 2; do
         for _ in $(seq 600); do [ -e "$shots/box-$box.ready" ] && break; sleep 0.1; done
         sleep 0.5
-        import -display "$DISPLAY" -window root -crop 960x540+480+270 +repage "$shots/box-$box.png"
+        shot "box-$box"
+        if [ "$box" = 2 ]; then
+            # The window alone, its status line showing the last step: the box is moved off the
+            # window for the moment of the shot.
+            xdotool search --onlyvisible --name '^Uninstall_Pelmoradrv$' windowmove 0 0 >/dev/null
+            sleep 0.5
+            import -display "$DISPLAY" -window "$(xdotool search --onlyvisible --name 'Tastaturtreiber-Deinstallation$')" \
+                "$shots/window.png"
+        fi
         touch "$shots/box-$box.shot"
     done
     wait "$driver" || echo "The box driver reported a problem: see $shots/boxes.txt"
@@ -92,14 +117,15 @@ show "After uninstalling"
 
 problems=()
 [ ! -e "$drive_c/windows/system32/Pelmoradrv.DLL" ] || problems+=("the driver DLL is still there")
-[ ! -e "$drive_c/Program Files/Pelmora-Tastatur" ] || problems+=("the product folder is still there")
+[ ! -e "$drive_c/windows/syswow64/Pelmoradrv.DLL" ] || problems+=("the 32-bit copy of the driver DLL is still there")
+[ ! -e "$drive_c/$program_files/Pelmora-Tastatur" ] || problems+=("the product folder is still there")
 [ ! -e "$desktop/Tastaturbelegung Pelmora Schaubild.LNK" ] || problems+=("the desktop shortcut is still there")
 [ -e "$desktop/Einkaufsliste.txt" ] || problems+=("the user's own desktop file is gone")
 [ "$(values 'HKCU\Keyboard Layout\Preload')" = "$before_layouts" ] || problems+=("Preload differs from before")
 [ "$(values 'HKCU\Keyboard Layout\Substitutes')" = "    (none)" ] || problems+=("Substitutes are left")
 "$WINE" reg query "HKLM\\System\\CurrentControlSet\\Control\\Keyboard Layouts\\$key" >/dev/null 2>&1 &&
     problems+=("the catalogue key is still there")
-"$WINE" reg query "$entry" >/dev/null 2>&1 && problems+=("the uninstall entry is still there")
+"$WINE" reg query "$entry" "${view[@]}" >/dev/null 2>&1 && problems+=("the uninstall entry is still there")
 
 echo
 if [ ${#problems[@]} -eq 0 ]; then
@@ -107,5 +133,5 @@ if [ ${#problems[@]} -eq 0 ]; then
 else
     printf 'Result: NOT clean: %s\n' "${problems[@]}"
 fi
-[ "$screens" = demo ] && echo "Screenshots of the boxes: $shots"
+[ "$screens" = demo ] && echo "Screenshots of the window and its boxes: $shots"
 [ ${#problems[@]} -eq 0 ]

@@ -96,6 +96,10 @@ open_prefix() {
             "$loader" wineboot -i >/dev/null 2>&1
         WINEPREFIX=$prefix "$WINESERVER" -w
     fi
+    # Wine finds no Marlett among fonts-wine's files and would draw the title-bar buttons as the
+    # letters "0 1 r"; in the prefix's own font folder it is found.
+    [ -f "$prefix/drive_c/windows/Fonts/marlett.ttf" ] ||
+        cp /usr/share/wine/fonts/marlett.ttf "$prefix/drive_c/windows/Fonts/"
     WINEPREFIX=$prefix "$WINESERVER" -p
     OPEN_PREFIXES+=("$prefix")
     # Unmanaged windows: with no window manager on Xvfb, Wine would wait about two seconds for
