@@ -6,16 +6,16 @@
 // Puts a placeholder Pelmoradrv.DLL into the system directory (as a 32-bit installer on 64-bit
 // Windows does: into the native System32 and into SysWOW64), registers a new German
 // catalogue key chosen by AddUserLayout(-1), adds the layout to the user's Preload and
-// Substitutes lists, creates the product folder with UNINSTALLER (as Uninstall_Pelmoradrv.exe)
-// and the two chart files, the chart shortcut on the desktop and the uninstall entry. Prints the
-// layout key it used (and writes it to FILE). Exit code 0, or 1 after a message on stderr.
+// Substitutes lists, creates the product folder (with the access list of Program Files) with
+// UNINSTALLER (as Uninstall_Pelmoradrv.exe) and the two chart files, the chart shortcut on the
+// desktop and the uninstall entry. Prints the layout key it used (and writes it to FILE). Exit
+// code 0, or 1 after a message on stderr.
 #include <windows.h>
 
 #include <stdio.h>
 #include <string.h>
 
 #include "fs/fileops.h"
-#include "fs/lookup.h"
 #include "fs/shell.h"
 #include "kblayout/layouts.h"
 #include "registry/registry.h"
@@ -112,10 +112,13 @@ int main(int argc, char** argv)
         return Fail("registering the catalogue key");
     RegCloseKey(layoutKey);
 
+    // Administrators run the uninstaller from this folder elevated: it keeps the access list it
+    // inherits from Program Files, which only they may change. CreateDirPath would let every user
+    // write and delete in it.
+    if (!CreateDirectoryA(productDir, nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+        return Fail("creating the product folder");
     char folder[MAX_PATH];
     snprintf(folder, sizeof(folder), "%s\\", productDir);
-    if (!CreateDirPath(folder, false, false))
-        return Fail("creating the product folder");
     char installed[MAX_PATH];
     snprintf(installed, sizeof(installed), "%s%s", folder, uninstallerCopyName);
     if (!CopyFileReported(uninstaller, installed, true, true))

@@ -81,6 +81,18 @@ bool RemoveDirReported(const char* path)
     return false;
 }
 
+bool DeleteFoundEntry(const char* path)
+{
+    if (!fileInfo.isDirectory)
+        return DeleteFileReported(path, true);
+    // A junction, a symbolic link or a mount point leads out of the tree: only the link goes.
+    if (fileInfo.isReparsePoint)
+        return RemoveDirReported(path);
+    char subdirectory[MAX_PATH];
+    // A subdirectory whose path has no room left stays, and its parent's removal says so.
+    return strlen(path) + 1 < static_cast<size_t>(MAX_PATH) && DeleteTree(strcat(strcpy(subdirectory, path), "\\"));
+}
+
 bool DeleteTree(const char* directory)
 {
     HANDLE search = nullptr;

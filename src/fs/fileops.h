@@ -17,6 +17,12 @@ bool DeleteFileInDir(const char* directory, const char* name, bool report);
 // Removes an empty directory; always reports a failure.
 bool RemoveDirReported(const char* path);
 
+// Deletes the entry that fileInfo describes, found at `path`: a file, or a directory with
+// everything below it (DeleteTree). A link (junction, symbolic link, mount point: any reparse
+// point) is removed itself and never entered, so what it leads to stays. True when it is gone.
+bool DeleteFoundEntry(const char* path);
+
 // Deletes `directory` (ending in a backslash) with everything below it, reporting each entry
-// that cannot be removed and going on with the rest. True when the directory is gone.
+// that cannot be removed and going on with the rest; links inside are removed, not followed.
+// True when the directory is gone.
 bool DeleteTree(const char* directory);

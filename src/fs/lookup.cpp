@@ -162,6 +162,7 @@ void DescribeFile(const WIN32_FIND_DATAA* findData)
     fileInfo.isReadOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
     fileInfo.isSystem = (attributes & FILE_ATTRIBUTE_SYSTEM) != 0;
     fileInfo.isExcluded = fileInfo.isDirectory || SameTextNoCase(findData->cFileName, "thumbs.db");
+    fileInfo.isReparsePoint = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 WIN32_FIND_DATAA FindFirstEntry(HANDLE* handleSlot, WIN32_FIND_DATAA* findData, int* count, char* patternBuffer,

@@ -32,6 +32,8 @@ struct FileInfo {
     BYTE isReadOnly;
     BYTE isSystem;
     BYTE isExcluded;                   // a directory, or a file named thumbs.db (any case)
+    BYTE isReparsePoint;               // a link (junction, symbolic link, mount point) or another
+                                       // reparse point: its content may lie elsewhere
 };
 
 extern WIN32_FIND_DATAA sharedFindData;  // for callers that only want a yes or no

@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 #include <string.h>
+#include <wchar.h>
 
 #include "fs/lookup.h"
 #include "shell/startup.h"
@@ -87,6 +88,24 @@ void FillDirectory(char* directory, DirectoryFunction query)
     // A result as large as the buffer is the size the call would have needed.
     if (length == 0 || length >= static_cast<UINT>(pathCapacity) || !EndWithSeparator(directory))
         directory[0] = '\0';
+}
+
+// `wide` as an ANSI path in `path` (pathCapacity bytes), when that names the same path: a letter
+// the code page lacks would become a look-alike ("Doğan" becomes "Dogan"), naming another folder.
+bool AnsiForm(char* path, const WCHAR* wide)
+{
+    WCHAR back[pathCapacity];
+    return WideToAnsi(path, wide, pathCapacity) > 0 && AnsiToWide(back, path, pathCapacity) > 0 &&
+           wcscmp(back, wide) == 0 && EndWithSeparator(path);
+}
+
+// The long form of `path` (pathCapacity units) in place; left as it is when there is none.
+void MakeLongForm(WCHAR* path)
+{
+    WCHAR longForm[pathCapacity];
+    const DWORD length = GetLongPathNameW(path, longForm, pathCapacity);
+    if (length > 0 && length < static_cast<DWORD>(pathCapacity))
+        wcscpy(path, longForm);
 }
 
 // Program Files, or the Windows directory's "Programme" where the shell does not know it.
@@ -207,4 +226,47 @@ void RevertFsRedirection()
     const auto revert = reinterpret_cast<RevertRedirectionFunction>(KernelFunction("Wow64RevertWow64FsRedirection"));
     if (revert != nullptr)
         revert(savedRedirection);
+}
+
+bool GetTempDir(char* path)
+{
+    WCHAR wide[pathCapacity];
+    WCHAR shortForm[pathCapacity];
+    const DWORD length = GetTempPathW(pathCapacity, wide);
+    if (length == 0 || length >= static_cast<DWORD>(pathCapacity)) {
+        path[0] = '\0';
+        return false;
+    }
+    if (AnsiForm(path, wide))
+        return true;
+    const DWORD shortLength = GetShortPathNameW(wide, shortForm, pathCapacity);
+    if (shortLength > 0 && shortLength < static_cast<DWORD>(pathCapacity) && AnsiForm(path, shortForm))
+        return true;
+    // The Windows directory, which only administrators may write; not its Temp, where every user
+    // may create files, so that a DLL put there would be loaded by the elevated copy beside it.
+    const UINT windowsLength = GetWindowsDirectoryW(wide, pathCapacity);
+    if (windowsLength > 0 && windowsLength < static_cast<UINT>(pathCapacity) && AnsiForm(path, wide))
+        return true;
+    path[0] = '\0';
+    return false;
+}
+
+bool RunsFromDirectory(const char* directory)
+{
+    WCHAR module[pathCapacity];
+    WCHAR folder[pathCapacity];
+    const DWORD length = GetModuleFileNameW(nullptr, module, pathCapacity);
+    if (length == 0 || length >= static_cast<DWORD>(pathCapacity) || AnsiToWide(folder, directory, pathCapacity) == 0)
+        return false;
+    // The loader may name the program by the long form of the short path it was started with.
+    MakeLongForm(module);
+    MakeLongForm(folder);
+    // Both without their final backslash: the program's folder, and the folder asked about.
+    WCHAR* nameStart = wcsrchr(module, L'\\');
+    if (nameStart != nullptr)
+        *nameStart = L'\0';
+    const size_t folderLength = wcslen(folder);
+    if (folderLength > 0 && folder[folderLength - 1] == L'\\')
+        folder[folderLength - 1] = L'\0';
+    return SameTextNoCaseW(module, folder);
 }

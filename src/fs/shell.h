@@ -57,3 +57,13 @@ void ResolveInstallDirs();
 
 // Under isWow64 hands savedRedirection back, switching redirection on again; otherwise nothing.
 void RevertFsRedirection();
+
+// The user's temporary directory with a final backslash, as a path the ANSI file calls open,
+// into `path` (pathCapacity bytes): its ANSI form when that names it, else its short (8.3) form
+// when that does, else the Windows directory, which only administrators may write. False, with
+// `path` empty, when the system names no temporary directory or none of them can be named.
+bool GetTempDir(char* path);
+
+// True when the running program's file lies directly in `directory` (ending in a backslash),
+// whichever long or short form and letter case name either.
+bool RunsFromDirectory(const char* directory);

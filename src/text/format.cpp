@@ -67,8 +67,10 @@ void BuildSysErrorText(DWORD code)
 {
     errorMessage[0] = '\0';
     char* systemText = nullptr;
+    // Texts such as that of 193 hold inserts ("%1") for which no arguments exist: without the
+    // flag the system refuses the text; with it "%1" is shown as it stands.
     const DWORD systemLength = FormatMessageA(
-        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr, code,
+        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
         MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(&systemText), 0, nullptr);
 
     // Codes that look like HRESULTs (top bit set, far from -1) read better in hexadecimal.

@@ -34,7 +34,8 @@ int FormatText(char* destination, int capacity, const char* format, va_list argu
 // FormatText with the arguments given here.
 int FormatInto(char* destination, int capacity, const char* format, ...);
 
-// Fills sysErrorText for `code` and empties errorMessage.
+// Fills sysErrorText for `code` (a system text's inserts such as "%1" left as they stand) and
+// empties errorMessage.
 void BuildSysErrorText(DWORD code);
 
 // Keeps GetLastError() in errorCode and errorCode16, builds sysErrorText; returns errorCode16.

@@ -57,14 +57,14 @@ bool CheckInvocation()
     ResolveInstallDirs();
     char copyPath[MAX_PATH] = {};
     char modulePath[MAX_PATH] = {};
-    const DWORD tempLength = GetTempPathA(MAX_PATH, copyPath);
+    const bool tempKnown = GetTempDir(copyPath);
     const DWORD moduleLength = GetModuleFileNameA(appInstance, modulePath, MAX_PATH);
     // Without both paths there is no telling where the copy would go or what it would copy.
-    if (tempLength == 0 || tempLength >= MAX_PATH || moduleLength == 0 || moduleLength >= MAX_PATH)
+    if (!tempKnown || moduleLength == 0 || moduleLength >= MAX_PATH)
         return EndAfterRelocation(copyRefusal);
-    AddPathSeparator(copyPath);
 
-    if (StartsWithNoCase(modulePath, copyPath)) {
+    // The copy asks about the folder the installed uninstaller chose for it, in the same way.
+    if (RunsFromDirectory(copyPath)) {
         FormatInto(windowTitle, MAX_PATH, "%s V%s - Tastaturtreiber-Deinstallation", programName, programVersion);
         return true;
     }

@@ -3,7 +3,9 @@
 //
 // The installed uninstaller cannot delete its own file or folder, so it copies itself into the
 // user's temporary directory, starts the copy with the same key and ends; the copy does the
-// work.
+// work. A temporary directory that the ANSI calls cannot name is reached by its short form, or
+// replaced by the Windows directory (GetTempDir), and the copy recognises itself by the same
+// folder.
 #pragma once
 
 #include <windows.h>

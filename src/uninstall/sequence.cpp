@@ -60,12 +60,20 @@ bool RefuseBeforeConfirmation()
     return false;
 }
 
+// The DLL's path in `directory` into `path` (2 * MAX_PATH bytes); false when it is not there.
+// A directory the system could not name counts as one without the DLL: the bare file name
+// would be looked up in the current directory.
+bool DriverFound(char* path, const char* directory)
+{
+    return ComposePath(path, directory, driverDllFileName) && directory[0] != '\0' &&
+           FileExists(path, nullptr, &sharedFindData);
+}
+
 // Deletes the driver DLL; false when the sequence must end with the installation whole.
 bool DeleteDriver()
 {
     char path[2 * MAX_PATH];
-    const bool fits = ComposePath(path, systemDir, driverDllFileName);
-    if (fits && FileExists(path, nullptr, &sharedFindData)) {
+    if (DriverFound(path, systemDir)) {
         if (!DeleteFileReported(path, true)) {
             MsgInfo("Fehler bei Deinstallation von %s:\nFolgende Treiberdatei konnte nicht gelöscht werden:\n  %s",
                     driverDisplayName, path);
@@ -79,7 +87,7 @@ bool DeleteDriver()
     if (isWow64) {
         Sleep(100);
         // The 32-bit copy goes without a word: the native one decides the outcome.
-        if (ComposePath(path, wow64SystemDir, driverDllFileName) && FileExists(path, nullptr, &sharedFindData))
+        if (DriverFound(path, wow64SystemDir))
             DeleteFileA(path);
     }
     return true;
@@ -151,9 +159,10 @@ bool RunUninstall()
                       nullptr, nullptr);
     MsgInfo("Folgender Tastatur-Treiber wurde deinstalliert:\n%s", driverDisplayName);
 
-    // The running copy cannot delete itself; Windows removes it at the next start.
-    char ownPath[MAX_PATH] = {};
-    GetModuleFileNameA(GetModuleHandleA(nullptr), ownPath, MAX_PATH);
-    MoveFileExA(ownPath, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    // The running copy cannot delete itself; Windows removes it at the next start. Its wide
+    // name: in a temporary folder outside the code page the ANSI name is a look-alike.
+    WCHAR ownPath[MAX_PATH] = {};
+    GetModuleFileNameW(GetModuleHandleW(nullptr), ownPath, MAX_PATH);
+    MoveFileExW(ownPath, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     return End();
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "fs/lookup.h"
 #include "shell/environment.h"
 #include "shell/mainwindow.h"
 #include "shell/startup.h"
@@ -126,6 +127,45 @@ TEST_F(FileOpsTest, TreeIsDeletedDepthFirstAndEachFailureIsReportedUpTheChain)
     EXPECT_EQ(0u, boxes[3].find("Folgendes Verzeichnis kann nicht gelöscht werden:\n" +
                                 directory.substr(0, directory.size() - 1) + "\n"));
     EXPECT_FALSE(PathExists(directory + "eins\\lose.txt")) << "the walk goes on after a failure";
+}
+
+// Wine cannot make a link: CreateSymbolicLinkW claims success and makes nothing, and a junction
+// through FSCTL_SET_REPARSE_POINT is refused. So each entry is real, and its find record carries
+// the attributes Windows reports for a junction or a symbolic link.
+TEST_F(FileOpsTest, LinksInATreeAreRemovedThemselvesAndNeverEntered)
+{
+    const struct {
+        const char* what;
+        DWORD attributes;
+        bool removed;
+        bool targetKept;
+    } cases[] = {
+        {"junction", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT, false, true},
+        {"plain directory", FILE_ATTRIBUTE_DIRECTORY, true, false},
+        {"link to a file", FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_REPARSE_POINT, true, false},
+    };
+    for (const auto& c : cases) {
+        const std::string entry = directory + "verweis";
+        const std::string target = entry + "\\ziel.txt";
+        const bool isDirectory = (c.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        ASSERT_TRUE(isDirectory ? CreateDirectoryA(entry.c_str(), nullptr) && MakeFile(target, 1) : MakeFile(entry, 1));
+        WIN32_FIND_DATAA record = {};
+        record.dwFileAttributes = c.attributes;
+        strcpy(record.cFileName, "verweis");
+        DescribeFile(&record);
+        boxes.clear();
+        EXPECT_EQ(c.removed, DeleteFoundEntry(entry.c_str())) << c.what;
+        EXPECT_EQ(!c.removed, PathExists(entry)) << c.what;
+        EXPECT_EQ(c.targetKept, PathExists(target)) << c.what;
+        // Standing in for the link, the directory is not empty: the removal of the link itself
+        // is what fails.
+        const std::string report = "Folgendes Verzeichnis kann nicht gelöscht werden:\n" + entry + "\n\nFehlercode 145:\n";
+        ASSERT_EQ(c.removed ? 0u : 1u, boxes.size()) << c.what;
+        if (!c.removed) {
+            EXPECT_EQ(report, boxes[0].substr(0, report.size()));
+        }
+        RemoveDirectoryTree(entry);
+    }
 }
 
 TEST_F(FileOpsTest, ReportIsARealBoxOnTheScreen)

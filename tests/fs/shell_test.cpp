@@ -271,3 +271,19 @@ TEST(InstallDirs, RedirectionIsOffWhileResolvedAndRestoredAfterwards)
 }
 
 }
+
+// The copy in the temporary directory knows itself by the folder it was copied to, however
+// that folder is written; a program in the folder above it or below it is not the copy.
+TEST(RunsFromDirectory, OnlyTheProgramsOwnFolderInAnyLetterCase)
+{
+    const std::string own = BuiltProgramPath("");
+    std::string upper = own;
+    CharUpperBuffA(&upper[0], upper.size());
+    const std::string parent = own.substr(0, own.rfind('\\', own.size() - 2) + 1);
+    const struct {
+        std::string directory;
+        bool expected;
+    } cases[] = {{own, true}, {upper, true}, {parent, false}, {own + "unten\\", false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(c.expected, RunsFromDirectory(c.directory.c_str())) << c.directory;
+}

@@ -19,13 +19,16 @@ std::string ProgramPath()
     return BuiltProgramPath("Uninstall_Pelmoradrv.exe");
 }
 
-// The program's exit code; -1 when it could not start or did not end in time.
-long RunProgram(std::string commandLine)
+// The program's exit code; -1 when it could not start or did not end in time. An environment
+// block (UTF-16) replaces this process's environment for it.
+long RunProgram(std::string commandLine, const std::wstring& environment = std::wstring())
 {
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    void* block = environment.empty() ? nullptr : const_cast<wchar_t*>(environment.c_str());
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT, block, nullptr,
+                        &startup, &process))
         return -1;
     DWORD exitCode = static_cast<DWORD>(-1);
     if (WaitForSingleObject(process.hProcess, 20000) == WAIT_OBJECT_0)
@@ -35,6 +38,21 @@ long RunProgram(std::string commandLine)
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return static_cast<long>(exitCode);
+}
+
+// This process's environment with TEMP and TMP naming `folder`, as a block for RunProgram.
+std::wstring EnvironmentWithTemp(const std::wstring& folder)
+{
+    std::wstring block;
+    const LPWCH strings = GetEnvironmentStringsW();
+    for (const wchar_t* entry = strings; *entry != L'\0'; entry += wcslen(entry) + 1) {
+        if (_wcsnicmp(entry, L"TEMP=", 5) != 0 && _wcsnicmp(entry, L"TMP=", 4) != 0)
+            block.append(entry).push_back(L'\0');
+    }
+    FreeEnvironmentStringsW(strings);
+    for (const wchar_t* name : {L"TEMP=", L"TMP="})
+        block.append(name).append(folder).push_back(L'\0');
+    return block;
 }
 
 // The first line of each box the driver answered: "text: ..." with line breaks as \n.
@@ -70,11 +88,12 @@ TEST(Program, RefusesEveryBadKeyWithItsOwnMessageAndEndsWithZero)
 
 // The whole job: the installer sets the product up as it is found on a user's machine, then the
 // uninstall entry's command starts the installed uninstaller, which copies itself to the
-// temporary directory and ends; the copy asks, uninstalls and reports in real boxes. A 32-bit
-// build on 64-bit Windows installs as every 32-bit installer does: the DLL into the native
-// System32 and SysWOW64, the folder under Program Files (x86), the entry in the 32-bit registry
-// view. A same-named entry in the 64-bit view is another program's and stays.
-TEST(Program, UninstallsWhatTheInstallerInstalledAndNothingElse)
+// temporary directory (`temp`, or this process's own when empty) and ends; the copy, which must
+// land in `copyFolder`, asks, uninstalls and reports in real boxes. A 32-bit build on 64-bit
+// Windows installs as every 32-bit installer does: the DLL into the native System32 and
+// SysWOW64, the folder under Program Files (x86), the entry in the 32-bit registry view. A
+// same-named entry in the 64-bit view is another program's and stays.
+void UninstallWhatTheInstallerInstalled(const std::wstring& temp, const std::wstring& copyFolder)
 {
     const bool wow64 = RunsUnderWow64();
     const std::string catalogue = "System\\CurrentControlSet\\Control\\Keyboard Layouts\\";
@@ -89,9 +108,7 @@ TEST(Program, UninstallsWhatTheInstallerInstalledAndNothingElse)
     ASSERT_EQ(S_OK, SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, desktop));
     const std::string shortcut = std::string(desktop) + "\\Tastaturbelegung Pelmora Schaubild.LNK";
     const std::string otherFile = std::string(desktop) + "\\Einkaufsliste.txt";
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    const std::string copy = std::string(temp) + "Uninstall_Pelmoradrv.exe";
+    const std::wstring copy = copyFolder + L"Uninstall_Pelmoradrv.exe";
     const RegistryValues usersLayouts = {{"1", "00000407"}, {"2", "00000409"}};
 
     RegDeleteTreeA(HKEY_CURRENT_USER, "Keyboard Layout\\Preload");
@@ -115,7 +132,8 @@ TEST(Program, UninstallsWhatTheInstallerInstalledAndNothingElse)
     EXPECT_EQ("\"" + folder + "\\Uninstall_Pelmoradrv.exe\" " + key, command);
 
     BoxDriver driver = StartBoxDriver("YES OK");
-    EXPECT_EQ(0, RunProgram(command)) << "the installed uninstaller ends at once";
+    EXPECT_EQ(0, RunProgram(command, temp.empty() ? std::wstring() : EnvironmentWithTemp(temp)))
+        << "the installed uninstaller ends at once";
     const std::string records = FinishBoxDriver(driver);
     EXPECT_NE(std::string::npos, records.find("text: Soll folgender Tastatur-Treiber deinstalliert werden?\\n\\n"
                                               "Pelmora AltGrLinks (V3.04)\nbuttons: YES NO\nicon: question\n"))
@@ -151,23 +169,51 @@ TEST(Program, UninstallsWhatTheInstallerInstalledAndNothingElse)
     }
 
     // The copy is left for Windows to delete at the next start.
-    char pending[4096] = {};
-    DWORD size = sizeof(pending) - 2;
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(copy.c_str()));
+    wchar_t pending[4096] = {};
+    DWORD size = sizeof(pending) - 4;
     HKEY session = nullptr;
     RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_ALL_ACCESS,
                   &session);
-    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(session, "PendingFileRenameOperations", nullptr, nullptr,
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExW(session, L"PendingFileRenameOperations", nullptr, nullptr,
                                               reinterpret_cast<BYTE*>(pending), &size));
-    EXPECT_TRUE(SameTextNoCase(("\\??\\" + copy).c_str(), pending)) << pending;
+    EXPECT_EQ(0, _wcsicmp((L"\\??\\" + copy).c_str(), pending)) << testing::PrintToString(std::wstring(pending));
     RegDeleteValueA(session, "PendingFileRenameOperations");
     RegCloseKey(session);
 
-    DeleteFileA(copy.c_str());
+    DeleteFileW(copy.c_str());
     DeleteFileA(otherFile.c_str());
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, (uninstallList + "Anderes Programm").c_str());
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, (uninstallList + "Anderes Programm").c_str());
     if (wow64)
         RegDeleteKeyExA(HKEY_LOCAL_MACHINE, entry.c_str(), KEY_WOW64_64KEY, 0);
+}
+
+// The ANSI form of a temporary folder outside code page 1252 names another folder ("Doğan"
+// becomes "Dogan"): the copy goes to its short form, and where there is none (here: the folder
+// is missing) into the Windows directory. Either way the copy knows itself and uninstalls.
+TEST(Program, UninstallsWhatTheInstallerInstalledAndNothingElse)
+{
+    wchar_t ownTemp[MAX_PATH];
+    GetTempPathW(MAX_PATH, ownTemp);
+    wchar_t windows[MAX_PATH];
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    const std::wstring turkish = std::wstring(ownTemp) + L"Do\u011Fan";
+    ASSERT_TRUE(CreateDirectoryW(turkish.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) << GetLastError();
+    const struct {
+        const char* what;
+        std::wstring temp;
+        std::wstring copyFolder;
+    } cases[] = {
+        {"the user's own temporary folder", L"", ownTemp},
+        {"a folder outside the code page", turkish, turkish + L"\\"},
+        {"a missing folder outside the code page", std::wstring(ownTemp) + L"Do\u011Fan-fehlt", std::wstring(windows) + L"\\"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        UninstallWhatTheInstallerInstalled(c.temp, c.copyFolder);
+    }
+    RemoveDirectoryW(turkish.c_str());
 }
 
 TEST(Program, CarriesItsIconVersionAndManifest)

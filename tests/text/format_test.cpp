@@ -74,7 +74,8 @@ TEST(BuildSysErrorText, WritesSmallCodesInDecimalAndOthersInHexadecimal)
         EXPECT_EQ(c.numberText, text.substr(0, text.find(':'))) << c.code;
         EXPECT_STREQ("", errorMessage);
         char* systemText = nullptr;
-        if (FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr, c.code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+        if (FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS,
+                           nullptr, c.code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
                            reinterpret_cast<char*>(&systemText), 0, nullptr) != 0) {
             EXPECT_EQ(std::string(c.numberText) + ":\n" + systemText, text);
             LocalFree(systemText);
@@ -82,6 +83,15 @@ TEST(BuildSysErrorText, WritesSmallCodesInDecimalAndOthersInHexadecimal)
             EXPECT_EQ(c.numberText, text) << "no system text, no colon";
         }
     }
+}
+
+// A launch of something that is no program fails with 193, whose text names the file as "%1".
+TEST(BuildSysErrorText, KeepsTheSystemsTextWhenItHasInserts)
+{
+    BuildSysErrorText(ERROR_BAD_EXE_FORMAT);
+    const std::string text = sysErrorText;
+    EXPECT_EQ("Fehlercode 193:\n", text.substr(0, 16)) << text;
+    EXPECT_NE(std::string::npos, text.find("%1")) << text;
 }
 
 TEST(CaptureLastError, GivesTheGermanTextOfAFailedCall)

@@ -307,6 +307,53 @@ TEST_F(SequenceTest, DefaultLayoutRemovedAndTheWow64CopyDeleted)
     EXPECT_FALSE(PathExists(wow64Dll));
 }
 
+
+// A system directory that the system could not name leaves the DLL's bare name, which would
+// reach a file of that name in the current directory: the DLL counts as missing there instead.
+TEST_F(SequenceTest, UnknownSystemDirectoryNeverReachesTheCurrentDirectory)
+{
+    const struct {
+        const char* what;
+        bool systemDirKnown;
+        std::vector<int> answers;
+        std::vector<std::string> boxes;
+    } cases[] = {
+        {"system directory unknown", false, {IDYES, IDYES},
+         {confirmation,
+          std::string("Q:Problem bei Deinstallation von ") + driver +
+              ":\nTreiberdatei nicht (mehr) vorhanden:\n  Pelmoradrv.DLL\n\nTrotzdem fortfahren?",
+          finalReport}},
+        {"WOW64 system directory unknown", true, {IDYES}, {confirmation, finalReport}},
+    };
+    char previous[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, previous);
+    for (const auto& c : cases) {
+        if (&c != &cases[0]) {
+            TearDown();
+            SetUp();
+        }
+        const std::string current = base + "aktuell\\";
+        ASSERT_TRUE(CreateDirectoryA(current.c_str(), nullptr));
+        ASSERT_TRUE(MakeFile(current + "Pelmoradrv.DLL", 4096));
+        const std::string wow64Dll = std::string(wow64SystemDir) + "Pelmoradrv.DLL";
+        ASSERT_TRUE(MakeFile(wow64Dll, 4096));
+        if (c.systemDirKnown) {
+            wow64SystemDir[0] = '\0';
+        } else {
+            systemDir[0] = '\0';
+            DeleteFileA(dll.c_str());
+        }
+        isWow64 = true;
+        SetCurrentDirectoryA(current.c_str());
+        Run(c.answers);
+        SetCurrentDirectoryA(previous);
+        ExpectBoxes(c.boxes);
+        ExpectUninstalled();
+        EXPECT_TRUE(PathExists(current + "Pelmoradrv.DLL")) << c.what;
+        EXPECT_EQ(c.systemDirKnown, PathExists(wow64Dll)) << c.what;
+    }
+}
+
 }
 
 // A 32-bit uninstaller on 64-bit Windows works on the real system directories: the native DLL
