@@ -102,14 +102,7 @@ bool DeleteTree(const char* directory)
     char fullName[MAX_PATH];
     FindFirstEntry(&search, &findData, &count, pattern, fullName, directory, "*.*");
     while (search != nullptr) {
-        if (fileInfo.isDirectory) {
-            char subdirectory[MAX_PATH];
-            // A subdirectory whose path has no room left stays, and its parent's removal says so.
-            if (strlen(fullName) + 1 < static_cast<size_t>(MAX_PATH))
-                DeleteTree(strcat(strcpy(subdirectory, fullName), "\\"));
-        } else {
-            DeleteFileReported(fullName, true);
-        }
+        DeleteFoundEntry(fullName);
         FindNextEntry(&search, &findData, &count, directory, fullName);
     }
     char path[MAX_PATH];

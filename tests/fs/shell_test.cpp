@@ -270,8 +270,6 @@ TEST(InstallDirs, RedirectionIsOffWhileResolvedAndRestoredAfterwards)
     isWow64 = savedWow64;
 }
 
-}
-
 // The copy in the temporary directory knows itself by the folder it was copied to, however
 // that folder is written; a program in the folder above it or below it is not the copy.
 TEST(RunsFromDirectory, OnlyTheProgramsOwnFolderInAnyLetterCase)
@@ -286,4 +284,6 @@ TEST(RunsFromDirectory, OnlyTheProgramsOwnFolderInAnyLetterCase)
     } cases[] = {{own, true}, {upper, true}, {parent, false}, {own + "unten\\", false}};
     for (const auto& c : cases)
         EXPECT_EQ(c.expected, RunsFromDirectory(c.directory.c_str())) << c.directory;
+}
+
 }

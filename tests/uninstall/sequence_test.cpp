@@ -307,7 +307,6 @@ TEST_F(SequenceTest, DefaultLayoutRemovedAndTheWow64CopyDeleted)
     EXPECT_FALSE(PathExists(wow64Dll));
 }
 
-
 // A system directory that the system could not name leaves the DLL's bare name, which would
 // reach a file of that name in the current directory: the DLL counts as missing there instead.
 TEST_F(SequenceTest, UnknownSystemDirectoryNeverReachesTheCurrentDirectory)
