@@ -79,7 +79,7 @@ int main(int argc, char** argv)
     }
     const char* uninstaller = argv[1];
     isWow64 = ProbeWow64();
-    ResolveInstallDirs();
+    ResolveInstallDirs(productFolderName);
     // Redirection is off only while the DLLs are written: the rest is an ordinary 32-bit
     // program's work, shell calls included.
     const bool dllsWritten = WriteDriverDll(systemDir) && (wow64SystemDir[0] == '\0' || WriteDriverDll(wow64SystemDir));

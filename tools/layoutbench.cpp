@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "kblayout/layouts.h"
-#include "uninstall/invocation.h"
 
 namespace {
 

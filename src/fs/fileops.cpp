@@ -5,14 +5,21 @@
 #include <string.h>
 
 #include "fs/lookup.h"
-#include "shell/mainwindow.h"
 #include "text/format.h"
 #include "text/msgbox.h"
 #include "text/paths.h"
 
+StatusHook statusHook;
+
 namespace {
 
 const char reportCaption[] = "Tastaturtreiber-Deinstallation";
+
+void ShowStep(const char* format, const char* path)
+{
+    if (statusHook != nullptr)
+        statusHook(format, path);
+}
 
 void ReportDeleteFailure(const char* name)
 {
@@ -47,7 +54,7 @@ bool DeleteFileReported(const char* name, bool report)
     // tried anyway, so that its failure is reported rather than taken for success.
     if (!FileExists(name, nullptr, &sharedFindData) && IsAbsent())
         return true;
-    SetStatus("Lösche %s ...", name);
+    ShowStep("Lösche %s ...", name);
     if (DeleteFileA(name))
         return true;
     if (report) {
@@ -73,7 +80,7 @@ bool DeleteFileInDir(const char* directory, const char* name, bool report)
 
 bool RemoveDirReported(const char* path)
 {
-    SetStatus("Lösche Verzeichnis %s ...", path);
+    ShowStep("Lösche Verzeichnis %s ...", path);
     if (RemoveDirectoryA(path))
         return true;
     CaptureLastError();

@@ -3,6 +3,11 @@
 // deletions show on the status line what they are working on.
 #pragma once
 
+// Shows a formatted step ("Lösche %s ...") on the program's status line. The main window sets
+// it when it is created; while it is null, the steps are shown nowhere.
+typedef void (*StatusHook)(const char* format, ...);
+extern StatusHook statusHook;
+
 // Copies `source` to `target` (replacing it when overwrite), leaving the copy with the archive
 // attribute alone. False, reported when `report`, on failure.
 bool CopyFileReported(const char* source, const char* target, bool report, bool overwrite);

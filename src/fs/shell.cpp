@@ -5,10 +5,10 @@
 #include <wchar.h>
 
 #include "fs/lookup.h"
-#include "shell/startup.h"
 #include "text/convert.h"
-#include "uninstall/product.h"
 
+bool isWow64;
+HWND ownerWindow;
 char systemDir[pathCapacity];
 char wow64SystemDir[pathCapacity];
 char productDir[pathCapacity];
@@ -199,7 +199,7 @@ bool DeleteShortcut(HWND owner, LPCSTR folder, const char* name, bool common)
            DeleteFileA(path) != FALSE;
 }
 
-void ResolveInstallDirs()
+void ResolveInstallDirs(const char* productFolder)
 {
     if (isWow64) {
         savedRedirection = nullptr;
@@ -215,7 +215,7 @@ void ResolveInstallDirs()
 
     char folder[pathCapacity];
     productDir[0] = '\0';
-    if (ProgramsRoot(folder) && EndWithSeparator(folder) && AppendText(folder, productFolderName))
+    if (ProgramsRoot(folder) && EndWithSeparator(folder) && AppendText(folder, productFolder))
         strcpy(productDir, folder);
 }
 

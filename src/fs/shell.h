@@ -26,9 +26,11 @@
 
 #include "text/paths.h"
 
+extern bool isWow64;       // a 32-bit process on 64-bit Windows; WinMain sets it at start-up
+extern HWND ownerWindow;   // owner of the shell's folder calls; the main window sets it
 extern char systemDir[pathCapacity];       // the system directory with its final backslash
 extern char wow64SystemDir[pathCapacity];  // the same for the 32-bit system directory; empty outside WOW64
-extern char productDir[pathCapacity];      // Program Files\Pelmora-Tastatur, no final backslash
+extern char productDir[pathCapacity];      // Program Files and the product's folder, no final backslash
 extern PVOID savedRedirection;             // what disabling redirection handed out; null until then
 
 // The shell's folder `csidl` into `path` (pathCapacity bytes) without a final separator; owned
@@ -50,10 +52,11 @@ bool CreateShortcut(HWND owner, const char* target, const char* arguments, LPCST
 // Deletes `name`.LNK in the selected folder; false when it is not there or cannot be deleted.
 bool DeleteShortcut(HWND owner, LPCSTR folder, const char* name, bool common);
 
-// Fills systemDir, wow64SystemDir (under isWow64 only) and productDir, each left empty when the
-// system cannot name it within a path; Program Files falls back to the Windows directory's
-// "Programme". Under isWow64 first switches redirection off, keeping the token in savedRedirection.
-void ResolveInstallDirs();
+// Fills systemDir, wow64SystemDir (under isWow64 only) and productDir (`productFolder` below
+// Program Files), each left empty when the system cannot name it within a path; Program Files
+// falls back to the Windows directory's "Programme". Under isWow64 first switches redirection
+// off, keeping the token in savedRedirection.
+void ResolveInstallDirs(const char* productFolder);
 
 // Under isWow64 hands savedRedirection back, switching redirection on again; otherwise nothing.
 void RevertFsRedirection();

@@ -2,7 +2,6 @@
 
 #include "kblayout/layouts.h"
 #include "text/convert.h"
-#include "uninstall/invocation.h"
 
 namespace {
 

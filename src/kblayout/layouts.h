@@ -52,6 +52,10 @@ struct LayoutEntry {
     int keyNumber;               // hexadecimal value of characters 2 to 4 of keyName
 };
 
+// The layout being removed (or made the default): 8 characters ending in "0407", never
+// "00000407"; the uninstaller's invocation check fills it from the command line.
+extern char layoutKey[MAX_PATH];
+
 extern PreloadEntry preload[layoutTableCapacity];
 extern DWORD preloadcount;
 extern SubstituteEntry substitutes[layoutTableCapacity];

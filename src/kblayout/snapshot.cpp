@@ -5,8 +5,8 @@
 #include "text/convert.h"
 #include "text/format.h"
 #include "text/numbers.h"
-#include "uninstall/invocation.h"
 
+char layoutKey[MAX_PATH];
 PreloadEntry preload[layoutTableCapacity];
 DWORD preloadcount;
 SubstituteEntry substitutes[layoutTableCapacity];

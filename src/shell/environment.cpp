@@ -4,6 +4,7 @@
 
 #include "shell/startup.h"
 #include "text/convert.h"
+#include "text/msgbox.h"
 #include "text/paths.h"
 
 int argCount;
@@ -14,7 +15,6 @@ static char emptyText[1];
 char* cmdLineTail = emptyText;
 
 char programDir[MAX_PATH];
-char programName[MAX_PATH];
 char windowTitle[MAX_PATH];
 
 char currentDir[MAX_PATH];

@@ -21,8 +21,9 @@ extern char* cmdLineTail;  // ANSI text behind the program name and its blanks; 
 
 // Program file.
 extern char programDir[MAX_PATH];   // directory of the program file, with its separator
-extern char programName[MAX_PATH];  // file name without directory and last extension
 extern char windowTitle[MAX_PATH];  // the main window's title; starts as programName
+// programName, the file name without directory and last extension, is the caption of every box
+// and lives with the boxes (text/msgbox.h).
 
 // Directories, each with a trailing backslash unless empty.
 extern char currentDir[MAX_PATH];

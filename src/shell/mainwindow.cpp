@@ -1,10 +1,13 @@
 #include "shell/mainwindow.h"
 
+#include "fs/fileops.h"
+#include "fs/shell.h"
 #include "shell/environment.h"
 #include "shell/launch.h"
 #include "shell/startup.h"
 #include "text/convert.h"
 #include "text/format.h"
+#include "text/msgbox.h"
 
 char statusText[statusTextCapacity];
 bool statusBusy;
@@ -95,6 +98,7 @@ bool CreateMainWindow()
     mainWindow = CreateWindowExA(0, className, windowTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
                                  x, y, width, height, nullptr, nullptr, appInstance, nullptr);
     ownerWindow = mainWindow;
+    statusHook = SetStatus;
     ShowWindow(mainWindow, showCommand);
     UpdateWindow(mainWindow);
     return true;

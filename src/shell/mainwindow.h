@@ -14,7 +14,8 @@ extern bool statusBusy;    // a status text is shown: the wait cursor stays
 extern bool centerWindow;  // create the window centred, a quarter wide and a sixth high
 
 // Registers the window class named programName, creates the window titled windowTitle and shows
-// it; sets mainWindow and ownerWindow (null when creation failed). Returns true.
+// it; sets mainWindow and ownerWindow (null when creation failed), and hands SetStatus to the
+// file operations as their statusHook. Returns true.
 bool CreateMainWindow();
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -5,8 +5,6 @@
 
 HINSTANCE appInstance;
 int showCommand;
-HWND mainWindow;
-HWND ownerWindow;
 HDC displayDC;
 int screenWidth = 640;
 int screenHeight = 480;
@@ -14,7 +12,6 @@ int colorDepth;
 bool usePalette;
 HPALETTE appPalette;
 HPALETTE previousPalette;
-bool isWow64;
 HCURSOR normalCursor;
 HCURSOR waitCursor;
 HCURSOR currentCursor;

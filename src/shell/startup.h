@@ -10,8 +10,6 @@
 
 extern HINSTANCE appInstance;   // the program's module; set by WinMain
 extern int showCommand;         // show command for the main window's first ShowWindow
-extern HWND mainWindow;         // owner of every message box; null until the window exists
-extern HWND ownerWindow;        // owner for shell folder calls; set together with mainWindow
 extern HDC displayDC;           // device context of the whole display
 extern int screenWidth;         // display width in pixels; 640 until SetUpDisplay runs
 extern int screenHeight;        // display height in pixels; 480 until SetUpDisplay runs
@@ -19,7 +17,6 @@ extern int colorDepth;          // bits per pixel, planes included
 extern bool usePalette;         // colorDepth <= 8: the program realises its own palette
 extern HPALETTE appPalette;     // the program's palette; null unless usePalette
 extern HPALETTE previousPalette;  // what appPalette displaced from displayDC; null otherwise
-extern bool isWow64;            // a 32-bit process on 64-bit Windows
 extern HCURSOR normalCursor;    // start-up cursor, then the arrow (SetReadyCursor)
 extern HCURSOR waitCursor;      // shown while a status text is shown
 extern HCURSOR currentCursor;   // what the window shows on every mouse move

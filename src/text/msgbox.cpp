@@ -1,10 +1,10 @@
 #include "text/msgbox.h"
 
-#include "shell/environment.h"
-#include "shell/startup.h"
 #include "text/convert.h"
 #include "text/format.h"
 
+HWND mainWindow;
+char programName[MAX_PATH];
 char messageText[messageTextCapacity];
 bool useMessageHook;
 MessageHook messageHook;

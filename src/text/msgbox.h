@@ -14,6 +14,8 @@ const int messageFormatCapacity = 5500;
 // Shows a box in place of MessageBoxA while useMessageHook is on.
 typedef int (*MessageHook)(HWND owner, const char* text, const char* caption, UINT type);
 
+extern HWND mainWindow;              // owner of every box; the main window sets it, null until then
+extern char programName[MAX_PATH];   // caption of every box; the environment probe fills it
 extern char messageText[messageTextCapacity];  // the prepared text of the latest box
 extern bool useMessageHook;  // boxes go to messageHook, their text unconverted; off at start
 extern MessageHook messageHook;

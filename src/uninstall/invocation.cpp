@@ -4,6 +4,7 @@
 
 #include "fs/fileops.h"
 #include "fs/shell.h"
+#include "kblayout/layouts.h"
 #include "shell/environment.h"
 #include "shell/launch.h"
 #include "shell/mainwindow.h"
@@ -13,8 +14,6 @@
 #include "text/msgbox.h"
 #include "text/paths.h"
 #include "uninstall/product.h"
-
-char layoutKey[MAX_PATH];
 
 namespace {
 
@@ -54,7 +53,7 @@ bool CheckInvocation()
     if (SameTextNoCase(layoutKey, "00000407"))
         return RefuseKey("Schlüssel für Standardtastatur: nicht deinstallierbar");
 
-    ResolveInstallDirs();
+    ResolveInstallDirs(productFolderName);
     char copyPath[MAX_PATH] = {};
     char modulePath[MAX_PATH] = {};
     const bool tempKnown = GetTempDir(copyPath);

@@ -10,11 +10,7 @@
 
 #include <windows.h>
 
-// The product's layout key from the command line: 8 characters ending in "0407", never
-// "00000407", once the check has passed.
-extern char layoutKey[MAX_PATH];
-
-// Validates the one argument into layoutKey (a warning box for each kind of bad key) and fixes
+// Validates the one argument into layoutKey (the layout module's) (a warning box for each kind of bad key) and fixes
 // the install directories. True in the copy in the temporary directory, with windowTitle set;
 // false after a refusal, and in the installed uninstaller once it has started its copy (or
 // failed to, with a warning). Always sets centerWindow.

@@ -12,7 +12,6 @@
 #include "text/convert.h"
 #include "text/msgbox.h"
 #include "text/paths.h"
-#include "uninstall/invocation.h"
 #include "uninstall/product.h"
 
 namespace {

@@ -7,9 +7,7 @@
 #include <vector>
 
 #include "fs/lookup.h"
-#include "shell/environment.h"
 #include "shell/mainwindow.h"
-#include "shell/startup.h"
 #include "support.h"
 #include "text/msgbox.h"
 
@@ -33,6 +31,7 @@ protected:
         boxes.clear();
         mainWindow = nullptr;
         strcpy(statusText, "vorher");
+        statusHook = SetStatus;
         useMessageHook = true;
         messageHook = KeepBox;
     }
@@ -40,6 +39,7 @@ protected:
     {
         useMessageHook = false;
         messageHook = nullptr;
+        statusHook = nullptr;
         RemoveDirectoryTree(directory);
     }
     // The start of the report for `name`, up to the error's number.

@@ -213,7 +213,7 @@ TEST(InstallDirs, AreResolvedForThePlatformTheProcessRunsOn)
         isWow64 = c.flag;
         savedRedirection = untouched;
         strcpy(wow64SystemDir, "stale");
-        ResolveInstallDirs();
+        ResolveInstallDirs("Pelmora-Tastatur");
         EXPECT_EQ(Folder(CSIDL_SYSTEM) + "\\", systemDir) << c.flag;
         EXPECT_EQ(0, _stricmp(c.wow64Dir, wow64SystemDir)) << wow64SystemDir;
         EXPECT_EQ(programFiles + "\\Pelmora-Tastatur", productDir) << c.flag;
@@ -251,7 +251,7 @@ TEST(InstallDirs, RedirectionIsOffWhileResolvedAndRestoredAfterwards)
         if (callerSwitchedOff) {
             ASSERT_TRUE(Wow64DisableWow64FsRedirection(&callers)) << GetLastError();
         }
-        ResolveInstallDirs();
+        ResolveInstallDirs("Pelmora-Tastatur");
         const bool createdWhileOff = MakeFile(std::string(systemDir) + "pelmora-while-off.txt", 0);
         RevertFsRedirection();
         const bool createdAfter = MakeFile("C:\\windows\\system32\\pelmora-after.txt", 0);

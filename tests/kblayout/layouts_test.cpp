@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "support.h"
-#include "uninstall/invocation.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "shell/startup.h"
+#include "text/msgbox.h"
 
 namespace {
 

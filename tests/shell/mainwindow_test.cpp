@@ -5,9 +5,13 @@
 
 #include <string>
 
+#include "fs/fileops.h"
+#include "fs/shell.h"
 #include "shell/environment.h"
 #include "shell/launch.h"
 #include "shell/startup.h"
+#include "support.h"
+#include "text/msgbox.h"
 
 namespace {
 
@@ -34,6 +38,7 @@ protected:
         if (IsWindow(mainWindow))
             DestroyWindow(mainWindow);
         mainWindow = ownerWindow = nullptr;
+        statusHook = nullptr;
         centerWindow = false;
     }
 
@@ -70,6 +75,12 @@ TEST_F(MainWindowTest, CentredWindowIsAQuarterWideAndASixthHigh)
     EXPECT_STREQ(windowTitle, text);
     GetClassNameA(mainWindow, text, MAX_PATH);
     EXPECT_STREQ("Uninstall_Pelmoradrv", text);
+
+    // The window hands its status line to the file operations.
+    const std::string file = ScratchFile("status-probe.txt");
+    ASSERT_TRUE(MakeFile(file, 1));
+    EXPECT_TRUE(DeleteFileReported(file.c_str(), true));
+    EXPECT_EQ("Lösche " + file + " ...", statusText);
 }
 
 TEST_F(MainWindowTest, StatusLinePaintsAtOnceAndClearsToWhite)

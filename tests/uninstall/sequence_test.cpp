@@ -10,11 +10,10 @@
 #include <vector>
 
 #include "fs/shell.h"
-#include "shell/environment.h"
-#include "shell/startup.h"
+#include "kblayout/layouts.h"
 #include "support.h"
 #include "text/msgbox.h"
-#include "uninstall/invocation.h"
+#include "uninstall/product.h"
 
 namespace {
 
@@ -397,7 +396,7 @@ TEST_F(SequenceTest, UnderWow64TheNativeDllDecidesAndRedirectionIsRestored)
                                                      OPEN_EXISTING, 0, nullptr)
                                        : INVALID_HANDLE_VALUE;
         isWow64 = true;
-        ResolveInstallDirs();
+        ResolveInstallDirs(productFolderName);
         strcpy(productDir, fakeProductDir.c_str());
         Run(c.answers);
         if (holder != INVALID_HANDLE_VALUE)

@@ -1,7 +1,10 @@
-// The entry point: display, WOW64 probe, environment, then the start-up steps in order.
+// The entry point, above every layer: display, WOW64 probe, environment, then the start-up steps
+// in order.
+#include "fs/shell.h"
 #include "shell/environment.h"
 #include "shell/mainwindow.h"
 #include "shell/startup.h"
+#include "text/msgbox.h"
 #include "uninstall/invocation.h"
 #include "uninstall/sequence.h"
 
