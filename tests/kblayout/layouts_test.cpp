@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "registry/registry.h"
 #include "support.h"
 #include "uninstall/invocation.h"
 
@@ -20,6 +21,7 @@ const char preloadPath[] = "Keyboard Layout\\Preload";
 const char substitutesPath[] = "Keyboard Layout\\Substitutes";
 const char cataloguePath[] = "System\\CurrentControlSet\\Control\\Keyboard Layouts";
 const char product[] = "a0010407";
+const Values missing = {{"<missing>", ""}};  // a key that is not there, as ReadRegistryValues gives it
 
 struct CatalogueKey {
     std::string name;
@@ -35,6 +37,50 @@ const std::vector<CatalogueKey> standardCatalogue = {
     {"a0030407", "KBDTHIRD.DLL", "0bff"},
 };
 
+std::string Upper(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// The layout that each Preload value names now, by value name, through Substitutes as Windows
+// looks it up (names ignoring letter case); layouts in upper case.
+std::map<std::string, std::string> NamedLayouts()
+{
+    std::map<std::string, std::string> standsFor;
+    for (const auto& pair : ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath))
+        standsFor[Upper(pair.first)] = Upper(pair.second);
+    std::map<std::string, std::string> layouts;
+    for (const auto& entry : ReadRegistryValues(HKEY_CURRENT_USER, preloadPath)) {
+        const auto substitute = standsFor.find(Upper(entry.second));
+        layouts[entry.first] = substitute != standsFor.end() ? substitute->second : Upper(entry.second);
+    }
+    layouts.erase(missing.begin()->first);
+    return layouts;
+}
+
+// The layouts named, each as often as it is named, sorted.
+std::vector<std::string> Sorted(const std::map<std::string, std::string>& layouts)
+{
+    std::vector<std::string> sorted;
+    for (const auto& entry : layouts)
+        sorted.push_back(entry.second);
+    std::sort(sorted.begin(), sorted.end());
+    return sorted;
+}
+
+// The layouts of `before`, but the product's, that `after` no longer names.
+std::vector<std::string> Lost(const std::vector<std::string>& before, const std::vector<std::string>& after)
+{
+    std::vector<std::string> lost;
+    for (const std::string& layout : before) {
+        if (layout != Upper(product) && std::find(after.begin(), after.end(), layout) == after.end())
+            lost.push_back(layout);
+    }
+    return lost;
+}
+
 class LayoutTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -45,11 +91,14 @@ protected:
     }
     void TearDown() override { CloseRegistrySandbox(); }
 
+    // The user's lists afresh; substitutes {{"<missing>", ""}} leave out the Substitutes key.
     static void WriteState(const Values& preloadValues, const Values& substituteValues,
                            const std::vector<CatalogueKey>& catalogue = standardCatalogue)
     {
+        RegDeleteTreeA(HKEY_CURRENT_USER, "Keyboard Layout");
         WriteRegistryValues(HKEY_CURRENT_USER, preloadPath, preloadValues);
-        WriteRegistryValues(HKEY_CURRENT_USER, substitutesPath, substituteValues);
+        if (substituteValues != missing)
+            WriteRegistryValues(HKEY_CURRENT_USER, substitutesPath, substituteValues);
         for (const CatalogueKey& key : catalogue) {
             Values values;
             if (key.file != nullptr)
@@ -71,6 +120,31 @@ protected:
         EXPECT_TRUE(WriteUserLayoutLists()) << errorText;
         EXPECT_EQ(expectedPreload, ReadRegistryValues(HKEY_CURRENT_USER, preloadPath));
         EXPECT_EQ(expectedSubstitutes, ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath));
+    }
+
+    // Writes the lists (and the standard catalogue), edits them (R: removal of the product, A:
+    // a new layout b0040407 added, M: the product made default) and writes them back with the
+    // `failingWrite`-th write failing (0: none). Gives the layouts named before; false when the
+    // failure came.
+    static bool EditAndWrite(char edit, const Values& preloadValues, const Values& substituteValues, int failingWrite,
+                             std::vector<std::string>* before)
+    {
+        WriteState(preloadValues, substituteValues);
+        strcpy(layoutKey, edit == 'A' ? "b0990407" : product);
+        strcpy(driverFileName, "Pelmoradrv.DLL");
+        EXPECT_TRUE(LoadLayoutRegistry()) << errorText;
+        *before = Sorted(NamedLayouts());
+        EXPECT_TRUE(edit == 'R' ? RemoveUserLayout() : edit == 'A' ? AddUserLayout(-1) : MakeUserLayoutDefault())
+            << errorText;
+        regFailingWrite = failingWrite;
+        const bool written = WriteUserLayoutLists();
+        const bool failed = failingWrite > 0 && regFailingWrite == 0;
+        regFailingWrite = 0;
+        EXPECT_EQ(!failed, written) << errorText;
+        if (failed) {
+            EXPECT_STRNE("", errorText);
+        }
+        return !failed;
     }
 };
 
@@ -96,7 +170,7 @@ TEST_F(LayoutTest, SnapshotReadsTheListsAndTheGermanCatalogue)
                     {"1", 1, 1, nullptr},
                     {"1a2", 12, 0, nullptr},
                     {"2", 2, 1, nullptr},  // the same data again: only the first is substituted
-                    {"x", 0, 0, nullptr}};  // the Substitutes name differs in case
+                    {"x", 0, 0, "a0020407"}};  // named in another letter case, as the registry allows
     for (int i = 0; i < 5; ++i) {
         EXPECT_STREQ(expected[i].name, preload[i].name);
         EXPECT_EQ(expected[i].number, preload[i].number) << expected[i].name;
@@ -138,7 +212,7 @@ TEST_F(LayoutTest, CatalogueValueNamesCountOnlyWithTheirExactCase)
     EXPECT_EQ(-1, layoutFileIndex);
 }
 
-TEST_F(LayoutTest, LoadFailsWhenAListCannotBeOpened)
+TEST_F(LayoutTest, LoadFailsWhenAListCannotBeOpenedButSubstitutesMayBeMissing)
 {
     const struct {
         const char* missing;
@@ -146,8 +220,6 @@ TEST_F(LayoutTest, LoadFailsWhenAListCannotBeOpened)
         const char* text;
     } cases[] = {
         {preloadPath, HKEY_CURRENT_USER, "Fehler beim Öffnen des Registry-Keys HKEY_CURRENT_USER\\Keyboard Layout\\Preload"},
-        {substitutesPath, HKEY_CURRENT_USER,
-         "Fehler beim Öffnen des Registry-Keys HKEY_CURRENT_USER\\Keyboard Layout\\Substitutes"},
         {cataloguePath, HKEY_LOCAL_MACHINE,
          "Fehler beim Öffnen des Registry-Keys HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Keyboard Layouts"},
     };
@@ -158,6 +230,16 @@ TEST_F(LayoutTest, LoadFailsWhenAListCannotBeOpened)
         EXPECT_FALSE(LoadLayoutRegistry()) << c.missing;
         EXPECT_STREQ(c.text, errorText);
     }
+
+    WriteState({{"1", "00000407"}, {"2", "d0010407"}}, missing);
+    ASSERT_TRUE(LoadLayoutRegistry()) << errorText;
+    EXPECT_EQ(0u, substitutecount);
+    EXPECT_EQ(2u, preloadcount);
+
+    WriteRefusedKey(HKEY_CURRENT_USER, substitutesPath);
+    EXPECT_FALSE(LoadLayoutRegistry());
+    EXPECT_STREQ("Fehler beim Öffnen des Registry-Keys HKEY_CURRENT_USER\\Keyboard Layout\\Substitutes", errorText);
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_CURRENT_USER, substitutesPath));
 }
 
 TEST_F(LayoutTest, ListsLongerThanTheTablesAreRefusedWhole)
@@ -199,6 +281,9 @@ TEST_F(LayoutTest, CatalogueKeysBeyondTheTableArePassedOverButStillCount)
 TEST_F(LayoutTest, RemovalKeepsTheStandardLayoutAndDropsUnusedSubstitutes)
 {
     Remove({{"1", "00000407"}, {"2", "d0010407"}}, {{"d0010407", product}}, {{"1", "00000407"}}, {});
+    // Substitutes names match Preload data in any letter case.
+    Remove({{"1", "00000407"}, {"2", "d0010407"}, {"3", "D0020407"}}, {{"D0010407", "a0020407"}, {"d0020407", product}},
+           {{"1", "00000407"}, {"2", "d0010407"}}, {{"d0010407", "a0020407"}});
 }
 
 TEST_F(LayoutTest, RemovingTheDefaultMakesTheStandardLayoutsDefault)
@@ -270,18 +355,42 @@ TEST_F(LayoutTest, RefusedRemovalWritesNothingAndSaysSo)
     EXPECT_STREQ("Standard-Layout kann nicht entfernt werden", errorText);
 }
 
-TEST_F(LayoutTest, VanishedPreloadKeyIsAWarningAndSubstitutesAreStillWritten)
+TEST_F(LayoutTest, VanishedPreloadKeyIsAWarningAndVanishedSubstitutesAreCreatedOnlyWhenNeeded)
 {
-    WriteState({{"1", "00000407"}, {"2", "d0010407"}, {"3", "d0020407"}},
-               {{"d0010407", "a0020407"}, {"d0020407", product}});
+    const Values preloadValues = {{"1", "00000407"}, {"2", "d0010407"}, {"3", "d0020407"}};
+    const Values substituteValues = {{"d0010407", "a0020407"}, {"d0020407", product}};
+    WriteState(preloadValues, substituteValues);
     ASSERT_TRUE(LoadLayoutRegistry());
     ASSERT_TRUE(RemoveUserLayout());
-    RegDeleteTreeA(HKEY_CURRENT_USER, preloadPath);
     RegDeleteKeyA(HKEY_CURRENT_USER, preloadPath);
     EXPECT_FALSE(WriteUserLayoutLists());
-    EXPECT_STREQ("Warnung:\nFehler beim Löschen des Registry-Keys Keyboard Layout - Preload", errorText);
-    EXPECT_EQ((Values{{"<missing>", ""}}), ReadRegistryValues(HKEY_CURRENT_USER, preloadPath));
+    EXPECT_STREQ("Warnung:\nFehler beim Öffnen des Registry-Keys HKEY_CURRENT_USER\\Keyboard Layout\\Preload", errorText);
+    EXPECT_EQ(missing, ReadRegistryValues(HKEY_CURRENT_USER, preloadPath));
+    EXPECT_EQ(substituteValues, ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath));
+
+    // Gone before the write-back, Substitutes is created for the pair it is to hold.
+    WriteState(preloadValues, substituteValues);
+    ASSERT_TRUE(LoadLayoutRegistry());
+    ASSERT_TRUE(RemoveUserLayout());
+    RegDeleteKeyA(HKEY_CURRENT_USER, substitutesPath);
+    EXPECT_TRUE(WriteUserLayoutLists()) << errorText;
+    EXPECT_EQ((Values{{"1", "00000407"}, {"2", "d0010407"}}), ReadRegistryValues(HKEY_CURRENT_USER, preloadPath));
     EXPECT_EQ((Values{{"d0010407", "a0020407"}}), ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath));
+
+    // With nothing to hold, it stays away.
+    WriteState({{"1", "00000407"}, {"2", "d0010407"}}, {{"d0010407", product}});
+    ASSERT_TRUE(LoadLayoutRegistry());
+    ASSERT_TRUE(RemoveUserLayout());
+    RegDeleteKeyA(HKEY_CURRENT_USER, substitutesPath);
+    EXPECT_TRUE(WriteUserLayoutLists()) << errorText;
+    EXPECT_EQ((Values{{"1", "00000407"}}), ReadRegistryValues(HKEY_CURRENT_USER, preloadPath));
+    EXPECT_EQ(missing, ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath));
+
+    WriteRefusedKey(HKEY_CURRENT_USER, substitutesPath);
+    EXPECT_FALSE(WriteUserLayoutLists());
+    EXPECT_STREQ("Warnung:\nFehler beim Öffnen des Registry-Keys HKEY_CURRENT_USER\\Keyboard Layout\\Substitutes",
+                 errorText);
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_CURRENT_USER, substitutesPath));
 }
 
 TEST_F(LayoutTest, AddedLayoutBecomesTheDefault)
@@ -302,6 +411,27 @@ TEST_F(LayoutTest, AddedLayoutBecomesTheDefault)
     ASSERT_TRUE(AddUserLayout(3)) << errorText;
     EXPECT_STREQ("a0030407", newKeyName);
     EXPECT_STREQ("0bff", newLayoutId);
+}
+
+TEST_F(LayoutTest, AddedLayoutMovesOnlyTheNamesUpToTheFirstGap)
+{
+    // "0", the names after the gap at 3 and "01" keep theirs; Substitutes is created.
+    WriteState({{"0", "00000409"}, {"1", "00000407"}, {"2", "a0020407"}, {"4", "a0030407"}, {"5", "0000040c"},
+                {"01", "00000807"}},
+               missing);
+    strcpy(layoutKey, "b0990407");
+    ASSERT_TRUE(LoadLayoutRegistry()) << errorText;
+    ASSERT_TRUE(AddUserLayout(-1)) << errorText;
+    ASSERT_TRUE(WriteUserLayoutLists()) << errorText;
+    EXPECT_EQ((Values{{"0", "00000409"},
+                      {"1", "d0010407"},
+                      {"2", "00000407"},
+                      {"3", "a0020407"},
+                      {"4", "a0030407"},
+                      {"5", "0000040c"},
+                      {"01", "00000807"}}),
+              ReadRegistryValues(HKEY_CURRENT_USER, preloadPath));
+    EXPECT_EQ((Values{{"d0010407", "b0040407"}}), ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath));
 }
 
 TEST_F(LayoutTest, AddingRefusesWhatWouldNotFit)
@@ -338,6 +468,76 @@ TEST_F(LayoutTest, ProductMovesToTheFrontAndSubstitutesStay)
     EXPECT_EQ((Values{{"1", "d0010407"}, {"2", "00000407"}, {"3", "a0020407"}, {"4", "00000409"}}),
               ReadRegistryValues(HKEY_CURRENT_USER, preloadPath));
     EXPECT_EQ((Values{{"d0010407", product}, {"x", "y"}}), ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath));
+}
+
+// The k-th write of the write-back fails, for every k in turn: it says so, and Preload still
+// names every layout it named, but the product's.
+TEST_F(LayoutTest, AFailingWriteIsReportedAndLosesNoLayout)
+{
+    const struct {
+        char edit;
+        Values preload;
+        Values substitutes;
+        Values expectedPreload;
+        Values expectedSubstitutes;
+    } cases[] = {
+        {'R', {{"1", "00000407"}, {"2", "d0010407"}, {"3", "d0020407"}}, {{"d0010407", product}, {"d0020407", "a0020407"}},
+         {{"1", "00000407"}, {"2", "d0010407"}}, {{"d0010407", "a0020407"}}},
+        // The new lists give both substitute keys to each other's layout.
+        {'R', {{"1", "d0020407"}, {"2", "d0010407"}, {"3", "d0030407"}, {"4", "00000409"}},
+         {{"d0020407", "a0020407"}, {"d0010407", "a0030407"}, {"d0030407", product}},
+         {{"1", "d0010407"}, {"2", "d0020407"}, {"3", "00000409"}}, {{"d0010407", "a0020407"}, {"d0020407", "a0030407"}}},
+        // The heir takes the standard key from the product.
+        {'R', {{"1", "d0010407"}, {"2", "00000407"}}, {{"d0010407", "a0020407"}, {"00000407", product}},
+         {{"1", "00000407"}}, {{"00000407", "a0020407"}}},
+        // The standard layout, named through d0010407, is kept named through another substitute
+        // while "00000407" itself stands for a0020407.
+        {'R', {{"1", "d0030407"}, {"2", "00000407"}, {"3", "d0010407"}},
+         {{"d0030407", product}, {"00000407", "a0020407"}, {"d0010407", "00000407"}},
+         {{"1", "00000407"}, {"2", "d0010407"}}, {{"00000407", "a0020407"}, {"d0010407", "00000407"}}},
+        // A Substitutes name kept in another letter case is written anew.
+        {'R', {{"1", "D0020407"}, {"2", "d0010407"}, {"3", "00000407"}}, {{"d0020407", product}, {"D0010407", "a0020407"}},
+         {{"1", "00000407"}, {"2", "d0010407"}}, {{"d0010407", "a0020407"}}},
+        {'A', {{"0", "00000409"}, {"1", "00000407"}, {"2", "d0010407"}, {"4", "d0020407"}},
+         {{"d0010407", "a0020407"}, {"d0020407", "a0030407"}},
+         {{"0", "00000409"}, {"1", "d0010407"}, {"2", "00000407"}, {"3", "d0020407"}, {"4", "d0030407"}},
+         {{"d0010407", "b0040407"}, {"d0020407", "a0020407"}, {"d0030407", "a0030407"}}},
+        {'A', {{"1", "00000407"}}, missing, {{"1", "d0010407"}, {"2", "00000407"}}, {{"d0010407", "b0040407"}}},
+        {'M', {{"1", "00000407"}, {"2", "a0020407"}, {"3", "d0010407"}}, {{"d0010407", product}, {"x", "y"}},
+         {{"1", "d0010407"}, {"2", "00000407"}, {"3", "a0020407"}}, {{"d0010407", product}, {"x", "y"}}},
+    };
+    for (const auto& c : cases) {
+        const std::string state = c.edit + testing::PrintToString(c.preload);
+        for (int k = 1;; ++k) {
+            std::vector<std::string> before;
+            if (EditAndWrite(c.edit, c.preload, c.substitutes, k, &before)) {
+                EXPECT_EQ(c.expectedPreload, ReadRegistryValues(HKEY_CURRENT_USER, preloadPath)) << state;
+                EXPECT_EQ(c.expectedSubstitutes, ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath)) << state;
+                break;
+            }
+            EXPECT_EQ(std::vector<std::string>(), Lost(before, Sorted(NamedLayouts()))) << state << " write " << k;
+        }
+    }
+}
+
+TEST_F(LayoutTest, SubstitutesNamedByAStandardKeyAreWrittenFirst)
+{
+    // The heir takes "00000407" after d0010407 has been given to the first entry.
+    const Values preloadValues = {{"1", "d0020407"}, {"2", "d0030407"}, {"3", "00000407"}};
+    const Values substituteValues = {{"d0020407", "a0030407"}, {"d0030407", "a0020407"}, {"00000407", product}};
+    for (int k = 1;; ++k) {
+        std::vector<std::string> before;
+        const bool written = EditAndWrite('R', preloadValues, substituteValues, k, &before);
+        Values substitutesNow = ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath);
+        if (substitutesNow["d0010407"] == "a0030407") {
+            EXPECT_EQ("a0020407", substitutesNow["00000407"]) << "write " << k;
+        }
+        if (written)
+            break;
+    }
+    EXPECT_EQ((Values{{"1", "d0010407"}, {"2", "00000407"}}), ReadRegistryValues(HKEY_CURRENT_USER, preloadPath));
+    EXPECT_EQ((Values{{"00000407", "a0020407"}, {"d0010407", "a0030407"}}),
+              ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath));
 }
 
 // The layout a Preload entry really stands for, by the lists as read.
