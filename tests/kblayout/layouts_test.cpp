@@ -540,71 +540,79 @@ TEST_F(LayoutTest, SubstitutesNamedByAStandardKeyAreWrittenFirst)
               ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath));
 }
 
-// The layout a Preload entry really stands for, by the lists as read.
-std::vector<std::string> StandsFor(const Values& preloadValues, const Values& substituteValues)
-{
-    std::vector<std::string> layouts;
-    for (const auto& entry : preloadValues) {
-        const auto substitute = substituteValues.find(entry.second);
-        layouts.push_back(substitute != substituteValues.end() ? substitute->second : entry.second);
-    }
-    std::sort(layouts.begin(), layouts.end());
-    return layouts;
-}
-
-// Random lists with the product's entry: the removal keeps every other layout exactly once and
-// numbers Preload 1 to n without gaps.
-TEST_F(LayoutTest, RemovalKeepsEveryOtherLayoutOnceAndNumbersWithoutGaps)
+// Random lists through the three edits and the write-back, whose k-th write fails in every
+// other round. Few keys in either letter case make the new lists reuse keys for other layouts;
+// names start at "0", skip numbers or are not canonical; a list without substitutions may lack
+// its Substitutes key. A failed write-back loses no layout; a complete one names every layout
+// as often as before, less the product or plus the added layout, numbers Preload 1 to n after a
+// removal, and puts the added layout, or the moved product, at "1".
+TEST_F(LayoutTest, RandomListsKeepTheirLayoutsThroughEveryEditAndFailingWrite)
 {
     std::mt19937 random(20261206);
-    const char* plainKeys[] = {"00000407", "00000409", "0000040c", "a0020407", "a0030407", "d0010407", "d0030407"};
-    const char* layoutsTo[] = {"00000407", "00000409", "a0020407", "a0030407", "b0040407"};
-    for (int round = 0; round < 150; ++round) {
-        const int count = 2 + static_cast<int>(random() % 9);
-        const int productPlace = static_cast<int>(random() % count);
+    const auto pick = [&random](int count) { return static_cast<int>(random() % count); };
+    const char* substituted[] = {"d0010407", "d0020407", "d0030407", "00000407"};
+    const char* plain[] = {"00000407", "00000409", "a0020407", "d0040407"};
+    const char* layoutsTo[] = {"00000407", "00000409", "a0020407", "a0030407"};
+    for (int round = 0; round < 240; ++round) {
+        const char edit = "RAM"[round % 3];
+        const int count = (edit == 'R' ? 2 : 1) + pick(6);
+        const int productPlace = edit == 'A' ? -1 : pick(count);
         Values preloadValues;
         Values substituteValues;
-        int nextSubstitute = 0x10;
-        for (int place = 0; place < count; ++place) {
-            std::string name = std::to_string(place + 1);
-            if (random() % 8 == 0)
-                name = "0" + name;
-            std::string klid;
-            if (place == productPlace || random() % 2 == 0) {
-                char key[16];
-                wsprintfA(key, "d%03x0407", nextSubstitute++);
-                klid = random() % 4 == 0 ? "00000407" : key;
-                substituteValues[klid] = place == productPlace ? product : layoutsTo[random() % 5];
-            } else {
-                klid = plainKeys[random() % 7];
+        std::string productName;
+        // Each substituted identifier is named once, as Windows leaves them.
+        std::shuffle(std::begin(substituted), std::end(substituted), random);
+        int substitutedUsed = 0;
+        for (int place = 0, number = pick(4) == 0 ? 0 : 1; place < count; ++place, number += 1 + (pick(6) == 0)) {
+            const std::string name = (pick(8) == 0 ? "0" : "") + std::to_string(number);
+            std::string klid = plain[pick(4)];
+            if (place == productPlace || (pick(2) == 0 && substitutedUsed < 3)) {
+                klid = substituted[substitutedUsed++];
+                substituteValues[pick(3) == 0 ? Upper(klid) : klid] = place == productPlace ? product : layoutsTo[pick(4)];
+                klid = pick(3) == 0 ? Upper(klid) : klid;
             }
+            if (place == productPlace)
+                productName = name;
             preloadValues[name] = klid;
         }
-        // A substituted identifier named twice in Preload is not a state Windows leaves.
-        std::map<std::string, int> uses;
-        for (const auto& entry : preloadValues)
-            ++uses[entry.second];
-        if (std::any_of(substituteValues.begin(), substituteValues.end(),
-                        [&uses](const Values::value_type& pair) { return uses[pair.first] > 1; }))
+        // Nor is a substituted standard key also named directly.
+        if (substituteValues.count("00000407") != 0 &&
+            std::count_if(preloadValues.begin(), preloadValues.end(),
+                          [](const Values::value_type& entry) { return entry.second == "00000407"; }) > 1)
             continue;
-        std::vector<std::string> expected = StandsFor(preloadValues, substituteValues);
-        const auto productLayout = std::find(expected.begin(), expected.end(), product);
-        if (productLayout == expected.end())
+        if (substituteValues.empty() && pick(2) == 0)
+            substituteValues = missing;
+
+        const int failingWrite = round % 2 == 0 ? 1 + pick(8) : 0;
+        const Values substitutesBefore = substituteValues;
+        std::vector<std::string> before;
+        const bool written = EditAndWrite(edit, preloadValues, substituteValues, failingWrite, &before);
+        const std::map<std::string, std::string> after = NamedLayouts();
+        const std::string state = edit + testing::PrintToString(preloadValues) + " " +
+                                  testing::PrintToString(substituteValues) + " write " + std::to_string(failingWrite);
+        ASSERT_FALSE(HasFailure()) << state;
+        if (!written) {
+            ASSERT_EQ(std::vector<std::string>(), Lost(before, Sorted(after))) << state;
             continue;
-        expected.erase(productLayout);
-
-        RegDeleteTreeA(HKEY_CURRENT_USER, "Keyboard Layout");
-        WriteState(preloadValues, substituteValues, {{product, "Pelmoradrv.DLL", "00c1"}});
-        ASSERT_TRUE(LoadLayoutRegistry()) << errorText;
-        ASSERT_TRUE(RemoveUserLayout()) << errorText;
-        ASSERT_TRUE(WriteUserLayoutLists()) << errorText;
-
-        const Values newPreload = ReadRegistryValues(HKEY_CURRENT_USER, preloadPath);
-        const std::string state = testing::PrintToString(preloadValues) + " " + testing::PrintToString(substituteValues);
-        ASSERT_EQ(expected, StandsFor(newPreload, ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath))) << state;
-        ASSERT_EQ(expected.size(), newPreload.size()) << state;
-        for (size_t number = 1; number <= newPreload.size(); ++number)
-            ASSERT_EQ(1u, newPreload.count(std::to_string(number))) << "no " << number << " in " << state;
+        }
+        std::vector<std::string> expected = before;
+        if (edit == 'R')
+            expected.erase(std::find(expected.begin(), expected.end(), Upper(product)));
+        if (edit == 'A')
+            expected.push_back(Upper(newKeyName));
+        std::sort(expected.begin(), expected.end());
+        ASSERT_EQ(expected, Sorted(after)) << state;
+        if (edit == 'R') {
+            for (size_t number = 1; number <= after.size(); ++number)
+                ASSERT_EQ(1u, after.count(std::to_string(number))) << "no " << number << " in " << state;
+        }
+        // A product named "0" or "02" is not moved.
+        if (edit == 'A' || (edit == 'M' && productName[0] != '0')) {
+            ASSERT_EQ(edit == 'A' ? Upper(newKeyName) : Upper(product), after.at("1")) << state;
+        }
+        if (edit == 'M') {
+            ASSERT_EQ(ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath), substitutesBefore) << state;
+        }
     }
 }
 
