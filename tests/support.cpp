@@ -207,6 +207,20 @@ bool RegistryKeyExists(HKEY root, const std::string& path, REGSAM view)
     return true;
 }
 
+void WriteRefusedKey(HKEY root, const std::string& path)
+{
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    SECURITY_DESCRIPTOR descriptor;
+    ACL noAccess;
+    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    InitializeAcl(&noAccess, sizeof(noAccess), ACL_REVISION);
+    SetSecurityDescriptorDacl(&descriptor, TRUE, &noAccess, FALSE);
+    EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &descriptor));
+    RegCloseKey(key);
+}
+
 bool RunsUnderWow64()
 {
     BOOL wow64 = FALSE;

@@ -59,6 +59,10 @@ RegistryValues ReadRegistryValues(HKEY root, const std::string& path);
 
 bool RegistryKeyExists(HKEY root, const std::string& path, REGSAM view = 0);
 
+// Creates root\path (no subkeys) with an empty access list, so that opening it is refused
+// (ERROR_ACCESS_DENIED); RegDeleteKeyA still removes it.
+void WriteRefusedKey(HKEY root, const std::string& path);
+
 // True when this process is a 32-bit process on 64-bit Windows, as the system reports it.
 bool RunsUnderWow64();
 

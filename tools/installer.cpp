@@ -87,12 +87,11 @@ int main(int argc, char** argv)
     if (!dllsWritten)
         return Fail("writing the driver DLL");
 
-    // A fresh Windows has no Substitutes list yet, and Wine's no layout catalogue either.
-    const HKEY substitutesKey = CreateKey(HKEY_CURRENT_USER, "Keyboard Layout\\Substitutes", nullptr);
+    // Wine has no layout catalogue; a fresh Windows' missing Substitutes list the library reads
+    // as empty and creates when it writes the new layout's pair.
     const HKEY catalogueKey = CreateKey(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Keyboard Layouts", nullptr);
-    if (substitutesKey == nullptr || catalogueKey == nullptr)
-        return Fail("creating the layout lists");
-    RegCloseKey(substitutesKey);
+    if (catalogueKey == nullptr)
+        return Fail("creating the layout catalogue");
     RegCloseKey(catalogueKey);
     if (!LoadLayoutRegistry())
         return Fail("reading the layout lists");

@@ -66,6 +66,15 @@ void Renumber(PreloadEntry& entry, int number)
     entry.name = NumberText(number);
 }
 
+bool HasCanonicalName(int number)
+{
+    for (DWORD i = 0; i < preloadcount; ++i) {
+        if (preload[i].canonical && preload[i].number == number)
+            return true;
+    }
+    return false;
+}
+
 void AppendSubstitute(char* name, char* value)
 {
     newsubstitutes[newsubstitutecount].name = name;
@@ -236,8 +245,15 @@ bool AddUserLayout(int index)
     if (!ChooseNewKey(index))
         return false;
 
+    // Only the names "1" to "n" move one place back, "n" being the last before the first number
+    // that no name has: "1" is free then for the added layout, and no two entries get the same
+    // name. A "0", a name after the gap and a non-canonical name keep theirs, as in
+    // MakeUserLayoutDefault.
+    int lastMoved = 0;
+    while (HasCanonicalName(lastMoved + 1))
+        ++lastMoved;
     for (DWORD i = 0; i < preloadcount; ++i) {
-        if (preload[i].canonical)
+        if (preload[i].canonical && preload[i].number >= 1 && preload[i].number <= lastMoved)
             Renumber(preload[i], preload[i].number + 1);
     }
     PreloadEntry& added = preload[preloadcount++];

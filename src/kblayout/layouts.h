@@ -82,10 +82,16 @@ extern char newLayoutId[newNameCapacity];  // its "Layout Id"
 // Formats a refusal or warning into errorText.
 void SetErrorText(const char* format, ...);
 
-// Reads the three lists into the tables, starting afresh. False when a key cannot be opened or
-// the user's Preload or Substitutes list is longer than its table, so that nothing is written
-// from a partial list. Not finding layoutKey is no failure: layoutKeyIndex stays -1.
+// Reads the three lists into the tables, starting afresh. A Substitutes value belongs to the
+// first Preload entry whose klid is its name, letter case ignored. False when a key cannot be
+// opened (a missing Substitutes key is an empty list, a refused one is not) or the user's Preload
+// or Substitutes list is longer than its table, so that nothing is written from a partial list.
+// Not finding layoutKey is no failure: layoutKeyIndex stays -1.
 bool LoadLayoutRegistry();
+
+// Reads every value of `key`, the list HKEY_CURRENT_USER\`path`, into `table` and `count`.
+// False, with errorText, when there are more than the table holds.
+bool ReadValueTable(HKEY key, const char* path, SubstituteEntry* table, DWORD* count);
 
 // True for an 8-character key beginning with "00000", the standard layout of a language.
 bool IsStandardLayoutKey(const char* key);
@@ -106,7 +112,12 @@ bool AddUserLayout(int index);
 // Computes the Preload list with the product's entry as "1"; Substitutes stay as they are.
 bool MakeUserLayoutDefault();
 
-// Replaces the user's Preload (and, unless keepSubstitutes, Substitutes) key with the computed
-// lists. True when nothing had to be written or all was written; false with errorText
-// otherwise. An empty Preload list is never written.
+// Turns the user's Preload (and, unless keepSubstitutes, Substitutes) list, as it is now, into
+// the computed lists, value by value. Until the new lists are complete, every layout that both
+// the old and the new lists name stays named in Preload, if need be by an extra value: the
+// first write that fails ends the write-back there, so that a failure never loses a layout
+// (extra values may then remain, naming a layout twice). Substitutes is created only when
+// there is something to write into it; a missing Preload key is not created. True when nothing
+// had to be written or all was written; false with errorText otherwise. An empty Preload list
+// is never written.
 bool WriteUserLayoutLists();

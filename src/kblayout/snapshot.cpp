@@ -97,20 +97,16 @@ bool ReadPreload(HKEY key)
     return true;
 }
 
+// Attaches each Substitutes value to the first Preload entry that names it, letter case ignored
+// as the registry ignores it when it looks the name up.
 bool ReadSubstitutes(HKEY key)
 {
-    const int count = CountValues(key);
-    for (int index = 0; index < count; ++index) {
-        if (!EnumValue(key, index))
-            continue;
-        if (substitutecount >= static_cast<DWORD>(layoutTableCapacity))
-            return ReportFullTable(substitutesPath);
-        SubstituteEntry& entry = substitutes[substitutecount++];
-        entry.name = HeapText(regValueName);
-        entry.value = HeapText(regValueData);
+    if (!ReadValueTable(key, substitutesPath, substitutes, &substitutecount))
+        return false;
+    for (DWORD s = 0; s < substitutecount; ++s) {
         for (DWORD i = 0; i < preloadcount; ++i) {
-            if (Equal(preload[i].klid, regValueName)) {
-                preload[i].substitute = HeapText(regValueData);
+            if (EqualNoCase(preload[i].klid, substitutes[s].name)) {
+                preload[i].substitute = HeapText(substitutes[s].value);
                 break;
             }
         }
@@ -201,11 +197,14 @@ bool IsLayoutInUse(const char* keyName)
     return false;
 }
 
-// Opens one of the three lists and reads it with `read`, or says which could not be opened.
-bool ReadList(HKEY root, const char* rootName, const char* path, bool (*read)(HKEY))
+// Opens one of the three lists and reads it with `read`, or says which could not be opened. A
+// list that `mayBeMissing` and is missing (not refused) is read as empty.
+bool ReadList(HKEY root, const char* rootName, const char* path, bool (*read)(HKEY), bool mayBeMissing = false)
 {
     const HKEY key = OpenKeyRead(root, path);
     if (key == nullptr) {
+        if (mayBeMissing && regStatus == ERROR_FILE_NOT_FOUND)
+            return true;
         SetErrorText("Fehler beim Öffnen des Registry-Keys %s\\%s", rootName, path);
         return false;
     }
@@ -224,6 +223,22 @@ void SetErrorText(const char* format, ...)
     va_end(arguments);
 }
 
+bool ReadValueTable(HKEY key, const char* path, SubstituteEntry* table, DWORD* count)
+{
+    *count = 0;
+    const int values = CountValues(key);
+    for (int index = 0; index < values; ++index) {
+        if (!EnumValue(key, index))
+            continue;
+        if (*count >= static_cast<DWORD>(layoutTableCapacity))
+            return ReportFullTable(path);
+        table[*count].name = HeapText(regValueName);
+        table[*count].value = HeapText(regValueData);
+        ++*count;
+    }
+    return true;
+}
+
 bool IsStandardLayoutKey(const char* key)
 {
     return key != nullptr && strlen(key) == 8 && strncmp(key, "00000", 5) == 0;
@@ -240,7 +255,7 @@ bool LoadLayoutRegistry()
 {
     StartAfresh();
     if (!ReadList(HKEY_CURRENT_USER, "HKEY_CURRENT_USER", preloadPath, ReadPreload) ||
-        !ReadList(HKEY_CURRENT_USER, "HKEY_CURRENT_USER", substitutesPath, ReadSubstitutes) ||
+        !ReadList(HKEY_CURRENT_USER, "HKEY_CURRENT_USER", substitutesPath, ReadSubstitutes, true) ||
         !ReadList(HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE", layoutCataloguePath, ReadCatalogue))
         return false;
     if (layoutFileIndex != -1)

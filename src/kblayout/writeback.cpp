@@ -1,30 +1,261 @@
+#include <string.h>
+
 #include "kblayout/layouts.h"
 #include "registry/registry.h"
-#include "text/format.h"
+#include "text/convert.h"
 
 namespace {
 
 const char layoutsPath[] = "Keyboard Layout";
 
-// Deletes and recreates one list key; null, with the warning in errorText, when that fails.
-HKEY RecreateList(HKEY parent, const char* name)
+// One of the user's two lists: its values as they are now and the values it is to hold.
+struct List {
+    const char* name;  // "Preload" or "Substitutes"
+    HKEY key;          // null while the key does not exist
+    SubstituteEntry now[layoutTableCapacity];
+    DWORD nowcount;
+    SubstituteEntry target[layoutTableCapacity];
+    DWORD targetcount;
+    // Values added for the time of the rewrite, deleted once the new lists are complete. There
+    // is at most one for each layout that Preload names now.
+    SubstituteEntry extra[layoutTableCapacity];
+    DWORD extracount;
+    int nextExtra;  // counter from which the next extra value's name is looked for
+};
+
+HKEY layoutsKey;
+List preloadList;
+List substitutesList;
+
+bool Same(const char* first, const char* second)
 {
-    if (!DeleteKeyTree(parent, name)) {
-        SetErrorText("Warnung:\nFehler beim Löschen des Registry-Keys %s - %s", layoutsPath, name);
-        return nullptr;
-    }
-    const HKEY key = CreateKey(parent, name, nullptr);
-    if (key == nullptr)
-        SetErrorText("Warnung:\nFehler beim Wiedererstellen des Registry-Keys %s - %s", layoutsPath, name);
-    return key;
+    return first != nullptr && second != nullptr && strcmp(first, second) == 0;
 }
 
-// Writes one value; a value that does not arrive is a warning, not a silent loss.
-void WriteListValue(HKEY key, const char* list, const char* name, const char* data)
+// The value of `table` named `name`, letter case ignored as by the registry; null when none.
+const SubstituteEntry* Find(const SubstituteEntry* table, DWORD count, const char* name)
 {
-    if (name == nullptr || data == nullptr || !SetStringValue(key, name, data))
-        SetErrorText("Warnung:\nFehler beim Schreiben des Registry-Werts %s\\%s - %s", layoutsPath, list,
+    for (DWORD i = 0; name != nullptr && i < count; ++i) {
+        if (SameLayoutKey(table[i].name, name))
+            return &table[i];
+    }
+    return nullptr;
+}
+
+bool InList(const List& list, const char* name)
+{
+    return Find(list.now, list.nowcount, name) != nullptr || Find(list.target, list.targetcount, name) != nullptr ||
+           Find(list.extra, list.extracount, name) != nullptr;
+}
+
+// The layout that a Preload value's data stands for through `substitutes`.
+const char* StandsFor(const char* klid, const SubstituteEntry* substitutes, DWORD count)
+{
+    const SubstituteEntry* pair = Find(substitutes, count, klid);
+    return pair != nullptr ? pair->value : klid;
+}
+
+// True when the list is to hold `value` exactly as it holds it now, so that no write touches it.
+bool Keeps(const List& list, const SubstituteEntry& value)
+{
+    const SubstituteEntry* kept = Find(list.target, list.targetcount, value.name);
+    return kept != nullptr && Same(kept->name, value.name) && Same(kept->value, value.value);
+}
+
+bool SubstituteUntouched(const char* klid)
+{
+    const List& list = substitutesList;
+    const SubstituteEntry* now = Find(list.now, list.nowcount, klid);
+    return now != nullptr ? Keeps(list, *now) : Find(list.target, list.targetcount, klid) == nullptr;
+}
+
+// Reads what `list` holds now; `mayBeMissing` lets a missing key count as empty.
+bool ReadNow(List& list, bool mayBeMissing)
+{
+    list.nowcount = list.extracount = 0;
+    list.key = OpenKeyWrite(layoutsKey, list.name);
+    if (list.key == nullptr) {
+        if (mayBeMissing && regStatus == ERROR_FILE_NOT_FOUND)
+            return true;
+        SetErrorText("Warnung:\nFehler beim Öffnen des Registry-Keys HKEY_CURRENT_USER\\%s\\%s", layoutsPath,
+                     list.name);
+        return false;
+    }
+    char path[64];
+    wsprintfA(path, "%s\\%s", layoutsPath, list.name);
+    return ReadValueTable(list.key, path, list.now, &list.nowcount);
+}
+
+// Stores one value; false, with the warning in errorText, when that fails. A missing key (only
+// Substitutes may be missing) is created first.
+bool Store(List& list, const char* name, const char* data)
+{
+    if (list.key == nullptr) {
+        list.key = CreateKey(layoutsKey, list.name, nullptr);
+        if (list.key == nullptr) {
+            SetErrorText("Warnung:\nFehler beim Erstellen des Registry-Keys %s - %s", layoutsPath, list.name);
+            return false;
+        }
+    }
+    if (name == nullptr || data == nullptr || !SetStringValue(list.key, name, data)) {
+        SetErrorText("Warnung:\nFehler beim Schreiben des Registry-Werts %s\\%s - %s", layoutsPath, list.name,
                      name != nullptr ? name : "");
+        return false;
+    }
+    return true;
+}
+
+bool Delete(List& list, const char* name)
+{
+    if (name == nullptr || !DeleteValue(list.key, name)) {
+        SetErrorText("Warnung:\nFehler beim Löschen des Registry-Werts %s\\%s - %s", layoutsPath, list.name,
+                     name != nullptr ? name : "");
+        return false;
+    }
+    return true;
+}
+
+bool NamesData(const SubstituteEntry* table, DWORD count, const char* data)
+{
+    for (DWORD i = 0; i < count; ++i) {
+        if (SameLayoutKey(table[i].value, data))
+            return true;
+    }
+    return false;
+}
+
+// True when `key` is a value name of either list or data of Preload, now, later or in between.
+bool KeyInUse(const char* key)
+{
+    const List& preload = preloadList;
+    return InList(preload, key) || InList(substitutesList, key) || NamesData(preload.now, preload.nowcount, key) ||
+           NamesData(preload.target, preload.targetcount, key) || NamesData(preload.extra, preload.extracount, key);
+}
+
+// Stores an extra value in `list` under the next name, from its counter on, that `format`
+// gives and that is not in use; its name, or null when it could not be stored.
+const char* StoreExtra(List& list, const char* format, const char* data)
+{
+    char name[newNameCapacity];
+    do {
+        wsprintfA(name, format, list.nextExtra++);
+    } while (KeyInUse(name));
+    SubstituteEntry& extra = list.extra[list.extracount];
+    extra.name = HeapText(name);
+    extra.value = HeapText(data);
+    if (!Store(list, extra.name, extra.value))
+        return nullptr;
+    ++list.extracount;
+    return extra.name;
+}
+
+// Names `layout` in Preload by an extra value after the new names: directly, or through an
+// extra Substitutes value when a Substitutes value is named like the layout and would redirect
+// it.
+bool KeepNamed(const char* layout)
+{
+    const char* data = layout;
+    if (InList(substitutesList, layout))
+        data = StoreExtra(substitutesList, "d%03x0407", layout);
+    return data != nullptr && StoreExtra(preloadList, "%d", data);
+}
+
+// Until the new lists are complete, keeps named in Preload every layout that both the lists now
+// and the new lists name: a layout that no untouched value names gets an extra value.
+bool KeepLayoutsNamed()
+{
+    const List& preload = preloadList;
+    const List& substitutes = substitutesList;
+    const char* layoutAfter[layoutTableCapacity];
+    for (DWORD i = 0; i < preload.targetcount; ++i)
+        layoutAfter[i] = StandsFor(preload.target[i].value, substitutes.target, substitutes.targetcount);
+    const char* layoutNow[layoutTableCapacity];
+    bool untouched[layoutTableCapacity];
+    for (DWORD i = 0; i < preload.nowcount; ++i) {
+        layoutNow[i] = StandsFor(preload.now[i].value, substitutes.now, substitutes.nowcount);
+        untouched[i] = Keeps(preload, preload.now[i]) && SubstituteUntouched(preload.now[i].value);
+    }
+    for (DWORD i = 0; i < preload.nowcount; ++i) {
+        const char* layout = layoutNow[i];
+        bool namedAfter = false;
+        for (DWORD j = 0; j < preload.targetcount && !namedAfter; ++j)
+            namedAfter = SameLayoutKey(layoutAfter[j], layout);
+        // Named untouched, or seen at an earlier value and kept named there.
+        bool named = layout == nullptr || !namedAfter;
+        for (DWORD j = 0; j < preload.nowcount && !named; ++j)
+            named = (j < i || untouched[j]) && SameLayoutKey(layoutNow[j], layout);
+        if (!named && !KeepNamed(layout))
+            return false;
+    }
+    return true;
+}
+
+// Deletes every value that `list` holds now and is not to hold under that very name (a name
+// that only changes its letter case goes too, as a write would keep the old case).
+bool DeleteStale(List& list)
+{
+    for (DWORD i = 0; i < list.nowcount; ++i) {
+        const SubstituteEntry* kept = Find(list.target, list.targetcount, list.now[i].name);
+        if ((kept == nullptr || !Same(kept->name, list.now[i].name)) && !Delete(list, list.now[i].name))
+            return false;
+    }
+    return true;
+}
+
+// Stores every value of the target that `list` does not hold exactly so yet, in table order;
+// with `standardFirst`, those named by a standard key go before the others.
+bool StoreChanged(List& list, bool standardFirst)
+{
+    for (int pass = 0; pass < 2; ++pass) {
+        for (DWORD i = 0; i < list.targetcount; ++i) {
+            const SubstituteEntry& value = list.target[i];
+            const SubstituteEntry* now = Find(list.now, list.nowcount, value.name);
+            const bool early = standardFirst && IsStandardLayoutKey(value.name);
+            if ((pass == 0) != early || (now != nullptr && Keeps(list, *now)))
+                continue;
+            if (!Store(list, value.name, value.value))
+                return false;
+        }
+    }
+    return true;
+}
+
+bool DeleteExtras(List& list)
+{
+    for (DWORD i = 0; i < list.extracount; ++i) {
+        if (!Delete(list, list.extra[i].name))
+            return false;
+    }
+    return true;
+}
+
+bool Rewrite()
+{
+    List& preload = preloadList;
+    List& substitutes = substitutesList;
+    if (!ReadNow(preload, false) || !ReadNow(substitutes, true))
+        return false;
+    preload.targetcount = newpreloadcount;
+    for (DWORD i = 0; i < newpreloadcount; ++i) {
+        preload.target[i].name = newpreload[i].name;
+        preload.target[i].value = newpreload[i].klid;
+    }
+    substitutes.targetcount = keepSubstitutes ? substitutes.nowcount : newsubstitutecount;
+    for (DWORD i = 0; i < substitutes.targetcount; ++i)
+        substitutes.target[i] = keepSubstitutes ? substitutes.now[i] : newsubstitutes[i];
+    // Extra Preload values follow the new names; extra substitute keys count as generated ones.
+    preload.nextExtra = static_cast<int>(preload.targetcount) + 1;
+    substitutes.nextExtra = 1;
+    // The first failure ends the rewrite: the extra values then still name every layout.
+    return KeepLayoutsNamed() && DeleteStale(substitutes) && StoreChanged(substitutes, true) &&
+           DeleteStale(preload) && StoreChanged(preload, false) && DeleteExtras(preload) && DeleteExtras(substitutes);
+}
+
+void CloseList(List& list)
+{
+    if (list.key != nullptr)
+        RegCloseKey(list.key);
+    list.key = nullptr;
 }
 
 }
@@ -38,34 +269,17 @@ bool WriteUserLayoutLists()
         return false;
     }
     errorText[0] = '\0';
-    // Opened for writing: the lists below it are created again through this handle.
-    const HKEY layoutsKey = OpenKeyWrite(HKEY_CURRENT_USER, layoutsPath);
+    // Opened for writing: a missing Substitutes key is created through this handle.
+    layoutsKey = OpenKeyWrite(HKEY_CURRENT_USER, layoutsPath);
     if (layoutsKey == nullptr) {
         SetErrorText("Warnung:\nFehler beim Öffnen des Registry-Keys HKEY_CURRENT_USER\\%s", layoutsPath);
         return false;
     }
-
-    const HKEY preloadKey = RecreateList(layoutsKey, "Preload");
-    if (preloadKey != nullptr) {
-        for (DWORD i = 0; i < newpreloadcount; ++i)
-            WriteListValue(preloadKey, "Preload", newpreload[i].name, newpreload[i].klid);
-        RegCloseKey(preloadKey);
-    }
-
-    if (!keepSubstitutes) {
-        const HKEY substitutesKey = RecreateList(layoutsKey, "Substitutes");
-        if (substitutesKey != nullptr) {
-            // Pairs named by a standard key first.
-            for (int pass = 0; pass < 2; ++pass) {
-                for (DWORD i = 0; i < newsubstitutecount; ++i) {
-                    const SubstituteEntry& pair = newsubstitutes[i];
-                    if (IsStandardLayoutKey(pair.name) == (pass == 0))
-                        WriteListValue(substitutesKey, "Substitutes", pair.name, pair.value);
-                }
-            }
-            RegCloseKey(substitutesKey);
-        }
-    }
+    preloadList.name = "Preload";
+    substitutesList.name = "Substitutes";
+    const bool written = Rewrite();
+    CloseList(preloadList);
+    CloseList(substitutesList);
     RegCloseKey(layoutsKey);
-    return errorText[0] == '\0';
+    return written;
 }

@@ -7,33 +7,50 @@
 char regKeyName[regNameCapacity];
 char regValueName[regNameCapacity];
 char regValueData[regDataCapacity + 1];
+LONG regStatus;
+int regFailingWrite;
+
+namespace {
+
+// True for the write that the test hook makes fail.
+bool WriteRefused()
+{
+    return regFailingWrite > 0 && --regFailingWrite == 0;
+}
+
+HKEY OpenKey(HKEY parent, const char* path, REGSAM access)
+{
+    HKEY key = nullptr;
+    regStatus = RegOpenKeyExA(parent, path, 0, access, &key);
+    return regStatus == ERROR_SUCCESS ? key : nullptr;
+}
+
+}
 
 bool SetStringValue(HKEY key, const char* valueName, const char* text)
 {
-    return RegSetValueExA(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), strlen(text) + 1) ==
-           ERROR_SUCCESS;
+    return !WriteRefused() &&
+           RegSetValueExA(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), strlen(text) + 1) ==
+               ERROR_SUCCESS;
 }
 
 HKEY CreateKey(HKEY parent, const char* path, const char* defaultText)
 {
     HKEY key = nullptr;
     char noClass[] = "";
-    if (RegCreateKeyExA(parent, path, 0, noClass, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
+    regStatus = WriteRefused() ? ERROR_ACCESS_DENIED
+                               : RegCreateKeyExA(parent, path, 0, noClass, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                                                 nullptr, &key, nullptr);
+    if (regStatus != ERROR_SUCCESS)
         return nullptr;
     if (defaultText != nullptr)
         SetStringValue(key, nullptr, defaultText);
     return key;
 }
 
-namespace {
-
-HKEY OpenKey(HKEY parent, const char* path, REGSAM access)
+bool DeleteValue(HKEY key, const char* valueName)
 {
-    HKEY key = nullptr;
-    return RegOpenKeyExA(parent, path, 0, access, &key) == ERROR_SUCCESS ? key : nullptr;
-}
-
+    return !WriteRefused() && RegDeleteValueA(key, valueName) == ERROR_SUCCESS;
 }
 
 HKEY OpenKeyWrite(HKEY parent, const char* path)
@@ -99,7 +116,7 @@ bool DeleteKeyTree(HKEY parent, const char* name)
     }
     RegCloseKey(key);
     // Callers take false as "still there" and warn: so must a key that refused to go.
-    if (RegDeleteKeyA(parent, name) != ERROR_SUCCESS)
+    if (WriteRefused() || RegDeleteKeyA(parent, name) != ERROR_SUCCESS)
         deleted = false;
     return deleted;
 }

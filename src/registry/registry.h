@@ -15,12 +15,25 @@ extern char regKeyName[regNameCapacity];      // subkey name of the latest EnumS
 extern char regValueName[regNameCapacity];    // value name of the latest EnumValue
 extern char regValueData[regDataCapacity + 1];  // its data; one byte more that stays zero
 
+// Status of the latest OpenKeyRead, OpenKeyWrite or CreateKey (ERROR_SUCCESS when it gave a
+// key): ERROR_FILE_NOT_FOUND tells a missing key from one that was refused.
+extern LONG regStatus;
+
+// For tests only: 0 (the program never changes it) leaves every write alone; k > 0 makes the
+// k-th write from now fail without touching the registry, and is 0 from then on. Writes are
+// SetStringValue, CreateKey (also of a key that exists), DeleteValue and each key deletion of
+// DeleteKeyTree. A count still above 0 afterwards means that fewer than k writes were made.
+extern int regFailingWrite;
+
 // Stores `text` as a REG_SZ value, its terminator included; a null name is the default value.
 bool SetStringValue(HKEY key, const char* valueName, const char* text);
 
 // Opens parent\path with full access, creating it and any missing keys on the way; stores
 // `defaultText` as its default value when given. Null on failure.
 HKEY CreateKey(HKEY parent, const char* path, const char* defaultText);
+
+// Deletes one value of `key`; false when it is not there or cannot be deleted.
+bool DeleteValue(HKEY key, const char* valueName);
 
 HKEY OpenKeyWrite(HKEY parent, const char* path);  // full access; null when missing or refused
 HKEY OpenKeyRead(HKEY parent, const char* path);   // read access; null when missing or refused

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "registry/registry.h"
 #include "support.h"
 
 namespace {
@@ -19,6 +20,7 @@ const char preloadPath[] = "Keyboard Layout\\Preload";
 const char substitutesPath[] = "Keyboard Layout\\Substitutes";
 const char cataloguePath[] = "System\\CurrentControlSet\\Control\\Keyboard Layouts";
 const char product[] = "a0010407";
+const Values missing = {{"<missing>", ""}};  // a key that is not there, as ReadRegistryValues gives it
 
 struct CatalogueKey {
     std::string name;
@@ -34,6 +36,50 @@ const std::vector<CatalogueKey> standardCatalogue = {
     {"a0030407", "KBDTHIRD.DLL", "0bff"},
 };
 
+std::string Upper(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// The layout that each Preload value names now, by value name, through Substitutes as Windows
+// looks it up (names ignoring letter case); layouts in upper case.
+std::map<std::string, std::string> NamedLayouts()
+{
+    std::map<std::string, std::string> standsFor;
+    for (const auto& pair : ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath))
+        standsFor[Upper(pair.first)] = Upper(pair.second);
+    std::map<std::string, std::string> layouts;
+    for (const auto& entry : ReadRegistryValues(HKEY_CURRENT_USER, preloadPath)) {
+        const auto substitute = standsFor.find(Upper(entry.second));
+        layouts[entry.first] = substitute != standsFor.end() ? substitute->second : Upper(entry.second);
+    }
+    layouts.erase(missing.begin()->first);
+    return layouts;
+}
+
+// The layouts named, each as often as it is named, sorted.
+std::vector<std::string> Sorted(const std::map<std::string, std::string>& layouts)
+{
+    std::vector<std::string> sorted;
+    for (const auto& entry : layouts)
+        sorted.push_back(entry.second);
+    std::sort(sorted.begin(), sorted.end());
+    return sorted;
+}
+
+// The layouts of `before`, but the product's, that `after` no longer names.
+std::vector<std::string> Lost(const std::vector<std::string>& before, const std::vector<std::string>& after)
+{
+    std::vector<std::string> lost;
+    for (const std::string& layout : before) {
+        if (layout != Upper(product) && std::find(after.begin(), after.end(), layout) == after.end())
+            lost.push_back(layout);
+    }
+    return lost;
+}
+
 class LayoutTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -44,11 +90,14 @@ protected:
     }
     void TearDown() override { CloseRegistrySandbox(); }
 
+    // The user's lists afresh; substitutes {{"<missing>", ""}} leave out the Substitutes key.
     static void WriteState(const Values& preloadValues, const Values& substituteValues,
                            const std::vector<CatalogueKey>& catalogue = standardCatalogue)
     {
+        RegDeleteTreeA(HKEY_CURRENT_USER, "Keyboard Layout");
         WriteRegistryValues(HKEY_CURRENT_USER, preloadPath, preloadValues);
-        WriteRegistryValues(HKEY_CURRENT_USER, substitutesPath, substituteValues);
+        if (substituteValues != missing)
+            WriteRegistryValues(HKEY_CURRENT_USER, substitutesPath, substituteValues);
         for (const CatalogueKey& key : catalogue) {
             Values values;
             if (key.file != nullptr)
@@ -70,6 +119,31 @@ protected:
         EXPECT_TRUE(WriteUserLayoutLists()) << errorText;
         EXPECT_EQ(expectedPreload, ReadRegistryValues(HKEY_CURRENT_USER, preloadPath));
         EXPECT_EQ(expectedSubstitutes, ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath));
+    }
+
+    // Writes the lists (and the standard catalogue), edits them (R: removal of the product, A:
+    // a new layout b0040407 added, M: the product made default) and writes them back with the
+    // `failingWrite`-th write failing (0: none). Gives the layouts named before; false when the
+    // failure came.
+    static bool EditAndWrite(char edit, const Values& preloadValues, const Values& substituteValues, int failingWrite,
+                             std::vector<std::string>* before)
+    {
+        WriteState(preloadValues, substituteValues);
+        strcpy(layoutKey, edit == 'A' ? "b0990407" : product);
+        strcpy(driverFileName, "Pelmoradrv.DLL");
+        EXPECT_TRUE(LoadLayoutRegistry()) << errorText;
+        *before = Sorted(NamedLayouts());
+        EXPECT_TRUE(edit == 'R' ? RemoveUserLayout() : edit == 'A' ? AddUserLayout(-1) : MakeUserLayoutDefault())
+            << errorText;
+        regFailingWrite = failingWrite;
+        const bool written = WriteUserLayoutLists();
+        const bool failed = failingWrite > 0 && regFailingWrite == 0;
+        regFailingWrite = 0;
+        EXPECT_EQ(!failed, written) << errorText;
+        if (failed) {
+            EXPECT_STRNE("", errorText);
+        }
+        return !failed;
     }
 };
 
@@ -95,7 +169,7 @@ TEST_F(LayoutTest, SnapshotReadsTheListsAndTheGermanCatalogue)
                     {"1", 1, 1, nullptr},
                     {"1a2", 12, 0, nullptr},
                     {"2", 2, 1, nullptr},  // the same data again: only the first is substituted
-                    {"x", 0, 0, nullptr}};  // the Substitutes name differs in case
+                    {"x", 0, 0, "a0020407"}};  // named in another letter case, as the registry allows
     for (int i = 0; i < 5; ++i) {
         EXPECT_STREQ(expected[i].name, preload[i].name);
         EXPECT_EQ(expected[i].number, preload[i].number) << expected[i].name;
@@ -137,7 +211,7 @@ TEST_F(LayoutTest, CatalogueValueNamesCountOnlyWithTheirExactCase)
     EXPECT_EQ(-1, layoutFileIndex);
 }
 
-TEST_F(LayoutTest, LoadFailsWhenAListCannotBeOpened)
+TEST_F(LayoutTest, LoadFailsWhenAListCannotBeOpenedButSubstitutesMayBeMissing)
 {
     const struct {
         const char* missing;
@@ -145,8 +219,6 @@ TEST_F(LayoutTest, LoadFailsWhenAListCannotBeOpened)
         const char* text;
     } cases[] = {
         {preloadPath, HKEY_CURRENT_USER, "Fehler beim Öffnen des Registry-Keys HKEY_CURRENT_USER\\Keyboard Layout\\Preload"},
-        {substitutesPath, HKEY_CURRENT_USER,
-         "Fehler beim Öffnen des Registry-Keys HKEY_CURRENT_USER\\Keyboard Layout\\Substitutes"},
         {cataloguePath, HKEY_LOCAL_MACHINE,
          "Fehler beim Öffnen des Registry-Keys HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Keyboard Layouts"},
     };
@@ -157,6 +229,16 @@ TEST_F(LayoutTest, LoadFailsWhenAListCannotBeOpened)
         EXPECT_FALSE(LoadLayoutRegistry()) << c.missing;
         EXPECT_STREQ(c.text, errorText);
     }
+
+    WriteState({{"1", "00000407"}, {"2", "d0010407"}}, missing);
+    ASSERT_TRUE(LoadLayoutRegistry()) << errorText;
+    EXPECT_EQ(0u, substitutecount);
+    EXPECT_EQ(2u, preloadcount);
+
+    WriteRefusedKey(HKEY_CURRENT_USER, substitutesPath);
+    EXPECT_FALSE(LoadLayoutRegistry());
+    EXPECT_STREQ("Fehler beim Öffnen des Registry-Keys HKEY_CURRENT_USER\\Keyboard Layout\\Substitutes", errorText);
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_CURRENT_USER, substitutesPath));
 }
 
 TEST_F(LayoutTest, ListsLongerThanTheTablesAreRefusedWhole)
@@ -198,6 +280,9 @@ TEST_F(LayoutTest, CatalogueKeysBeyondTheTableArePassedOverButStillCount)
 TEST_F(LayoutTest, RemovalKeepsTheStandardLayoutAndDropsUnusedSubstitutes)
 {
     Remove({{"1", "00000407"}, {"2", "d0010407"}}, {{"d0010407", product}}, {{"1", "00000407"}}, {});
+    // Substitutes names match Preload data in any letter case.
+    Remove({{"1", "00000407"}, {"2", "d0010407"}, {"3", "D0020407"}}, {{"D0010407", "a0020407"}, {"d0020407", product}},
+           {{"1", "00000407"}, {"2", "d0010407"}}, {{"d0010407", "a0020407"}});
 }
 
 TEST_F(LayoutTest, RemovingTheDefaultMakesTheStandardLayoutsDefault)
@@ -269,18 +354,42 @@ TEST_F(LayoutTest, RefusedRemovalWritesNothingAndSaysSo)
     EXPECT_STREQ("Standard-Layout kann nicht entfernt werden", errorText);
 }
 
-TEST_F(LayoutTest, VanishedPreloadKeyIsAWarningAndSubstitutesAreStillWritten)
+TEST_F(LayoutTest, VanishedPreloadKeyIsAWarningAndVanishedSubstitutesAreCreatedOnlyWhenNeeded)
 {
-    WriteState({{"1", "00000407"}, {"2", "d0010407"}, {"3", "d0020407"}},
-               {{"d0010407", "a0020407"}, {"d0020407", product}});
+    const Values preloadValues = {{"1", "00000407"}, {"2", "d0010407"}, {"3", "d0020407"}};
+    const Values substituteValues = {{"d0010407", "a0020407"}, {"d0020407", product}};
+    WriteState(preloadValues, substituteValues);
     ASSERT_TRUE(LoadLayoutRegistry());
     ASSERT_TRUE(RemoveUserLayout());
-    RegDeleteTreeA(HKEY_CURRENT_USER, preloadPath);
     RegDeleteKeyA(HKEY_CURRENT_USER, preloadPath);
     EXPECT_FALSE(WriteUserLayoutLists());
-    EXPECT_STREQ("Warnung:\nFehler beim Löschen des Registry-Keys Keyboard Layout - Preload", errorText);
-    EXPECT_EQ((Values{{"<missing>", ""}}), ReadRegistryValues(HKEY_CURRENT_USER, preloadPath));
+    EXPECT_STREQ("Warnung:\nFehler beim Öffnen des Registry-Keys HKEY_CURRENT_USER\\Keyboard Layout\\Preload", errorText);
+    EXPECT_EQ(missing, ReadRegistryValues(HKEY_CURRENT_USER, preloadPath));
+    EXPECT_EQ(substituteValues, ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath));
+
+    // Gone before the write-back, Substitutes is created for the pair it is to hold.
+    WriteState(preloadValues, substituteValues);
+    ASSERT_TRUE(LoadLayoutRegistry());
+    ASSERT_TRUE(RemoveUserLayout());
+    RegDeleteKeyA(HKEY_CURRENT_USER, substitutesPath);
+    EXPECT_TRUE(WriteUserLayoutLists()) << errorText;
+    EXPECT_EQ((Values{{"1", "00000407"}, {"2", "d0010407"}}), ReadRegistryValues(HKEY_CURRENT_USER, preloadPath));
     EXPECT_EQ((Values{{"d0010407", "a0020407"}}), ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath));
+
+    // With nothing to hold, it stays away.
+    WriteState({{"1", "00000407"}, {"2", "d0010407"}}, {{"d0010407", product}});
+    ASSERT_TRUE(LoadLayoutRegistry());
+    ASSERT_TRUE(RemoveUserLayout());
+    RegDeleteKeyA(HKEY_CURRENT_USER, substitutesPath);
+    EXPECT_TRUE(WriteUserLayoutLists()) << errorText;
+    EXPECT_EQ((Values{{"1", "00000407"}}), ReadRegistryValues(HKEY_CURRENT_USER, preloadPath));
+    EXPECT_EQ(missing, ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath));
+
+    WriteRefusedKey(HKEY_CURRENT_USER, substitutesPath);
+    EXPECT_FALSE(WriteUserLayoutLists());
+    EXPECT_STREQ("Warnung:\nFehler beim Öffnen des Registry-Keys HKEY_CURRENT_USER\\Keyboard Layout\\Substitutes",
+                 errorText);
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_CURRENT_USER, substitutesPath));
 }
 
 TEST_F(LayoutTest, AddedLayoutBecomesTheDefault)
@@ -301,6 +410,27 @@ TEST_F(LayoutTest, AddedLayoutBecomesTheDefault)
     ASSERT_TRUE(AddUserLayout(3)) << errorText;
     EXPECT_STREQ("a0030407", newKeyName);
     EXPECT_STREQ("0bff", newLayoutId);
+}
+
+TEST_F(LayoutTest, AddedLayoutMovesOnlyTheNamesUpToTheFirstGap)
+{
+    // "0", the names after the gap at 3 and "01" keep theirs; Substitutes is created.
+    WriteState({{"0", "00000409"}, {"1", "00000407"}, {"2", "a0020407"}, {"4", "a0030407"}, {"5", "0000040c"},
+                {"01", "00000807"}},
+               missing);
+    strcpy(layoutKey, "b0990407");
+    ASSERT_TRUE(LoadLayoutRegistry()) << errorText;
+    ASSERT_TRUE(AddUserLayout(-1)) << errorText;
+    ASSERT_TRUE(WriteUserLayoutLists()) << errorText;
+    EXPECT_EQ((Values{{"0", "00000409"},
+                      {"1", "d0010407"},
+                      {"2", "00000407"},
+                      {"3", "a0020407"},
+                      {"4", "a0030407"},
+                      {"5", "0000040c"},
+                      {"01", "00000807"}}),
+              ReadRegistryValues(HKEY_CURRENT_USER, preloadPath));
+    EXPECT_EQ((Values{{"d0010407", "b0040407"}}), ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath));
 }
 
 TEST_F(LayoutTest, AddingRefusesWhatWouldNotFit)
@@ -339,71 +469,149 @@ TEST_F(LayoutTest, ProductMovesToTheFrontAndSubstitutesStay)
     EXPECT_EQ((Values{{"d0010407", product}, {"x", "y"}}), ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath));
 }
 
-// The layout a Preload entry really stands for, by the lists as read.
-std::vector<std::string> StandsFor(const Values& preloadValues, const Values& substituteValues)
+// The k-th write of the write-back fails, for every k in turn: it says so, and Preload still
+// names every layout it named, but the product's.
+TEST_F(LayoutTest, AFailingWriteIsReportedAndLosesNoLayout)
 {
-    std::vector<std::string> layouts;
-    for (const auto& entry : preloadValues) {
-        const auto substitute = substituteValues.find(entry.second);
-        layouts.push_back(substitute != substituteValues.end() ? substitute->second : entry.second);
+    const struct {
+        char edit;
+        Values preload;
+        Values substitutes;
+        Values expectedPreload;
+        Values expectedSubstitutes;
+    } cases[] = {
+        {'R', {{"1", "00000407"}, {"2", "d0010407"}, {"3", "d0020407"}}, {{"d0010407", product}, {"d0020407", "a0020407"}},
+         {{"1", "00000407"}, {"2", "d0010407"}}, {{"d0010407", "a0020407"}}},
+        // The new lists give both substitute keys to each other's layout.
+        {'R', {{"1", "d0020407"}, {"2", "d0010407"}, {"3", "d0030407"}, {"4", "00000409"}},
+         {{"d0020407", "a0020407"}, {"d0010407", "a0030407"}, {"d0030407", product}},
+         {{"1", "d0010407"}, {"2", "d0020407"}, {"3", "00000409"}}, {{"d0010407", "a0020407"}, {"d0020407", "a0030407"}}},
+        // The heir takes the standard key from the product.
+        {'R', {{"1", "d0010407"}, {"2", "00000407"}}, {{"d0010407", "a0020407"}, {"00000407", product}},
+         {{"1", "00000407"}}, {{"00000407", "a0020407"}}},
+        // The standard layout, named through d0010407, is kept named through another substitute
+        // while "00000407" itself stands for a0020407.
+        {'R', {{"1", "d0030407"}, {"2", "00000407"}, {"3", "d0010407"}},
+         {{"d0030407", product}, {"00000407", "a0020407"}, {"d0010407", "00000407"}},
+         {{"1", "00000407"}, {"2", "d0010407"}}, {{"00000407", "a0020407"}, {"d0010407", "00000407"}}},
+        // A Substitutes name kept in another letter case is written anew.
+        {'R', {{"1", "D0020407"}, {"2", "d0010407"}, {"3", "00000407"}}, {{"d0020407", product}, {"D0010407", "a0020407"}},
+         {{"1", "00000407"}, {"2", "d0010407"}}, {{"d0010407", "a0020407"}}},
+        {'A', {{"0", "00000409"}, {"1", "00000407"}, {"2", "d0010407"}, {"4", "d0020407"}},
+         {{"d0010407", "a0020407"}, {"d0020407", "a0030407"}},
+         {{"0", "00000409"}, {"1", "d0010407"}, {"2", "00000407"}, {"3", "d0020407"}, {"4", "d0030407"}},
+         {{"d0010407", "b0040407"}, {"d0020407", "a0020407"}, {"d0030407", "a0030407"}}},
+        {'A', {{"1", "00000407"}}, missing, {{"1", "d0010407"}, {"2", "00000407"}}, {{"d0010407", "b0040407"}}},
+        {'M', {{"1", "00000407"}, {"2", "a0020407"}, {"3", "d0010407"}}, {{"d0010407", product}, {"x", "y"}},
+         {{"1", "d0010407"}, {"2", "00000407"}, {"3", "a0020407"}}, {{"d0010407", product}, {"x", "y"}}},
+    };
+    for (const auto& c : cases) {
+        const std::string state = c.edit + testing::PrintToString(c.preload);
+        for (int k = 1;; ++k) {
+            std::vector<std::string> before;
+            if (EditAndWrite(c.edit, c.preload, c.substitutes, k, &before)) {
+                EXPECT_EQ(c.expectedPreload, ReadRegistryValues(HKEY_CURRENT_USER, preloadPath)) << state;
+                EXPECT_EQ(c.expectedSubstitutes, ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath)) << state;
+                break;
+            }
+            EXPECT_EQ(std::vector<std::string>(), Lost(before, Sorted(NamedLayouts()))) << state << " write " << k;
+        }
     }
-    std::sort(layouts.begin(), layouts.end());
-    return layouts;
 }
 
-// Random lists with the product's entry: the removal keeps every other layout exactly once and
-// numbers Preload 1 to n without gaps.
-TEST_F(LayoutTest, RemovalKeepsEveryOtherLayoutOnceAndNumbersWithoutGaps)
+TEST_F(LayoutTest, SubstitutesNamedByAStandardKeyAreWrittenFirst)
+{
+    // The heir takes "00000407" after d0010407 has been given to the first entry.
+    const Values preloadValues = {{"1", "d0020407"}, {"2", "d0030407"}, {"3", "00000407"}};
+    const Values substituteValues = {{"d0020407", "a0030407"}, {"d0030407", "a0020407"}, {"00000407", product}};
+    for (int k = 1;; ++k) {
+        std::vector<std::string> before;
+        const bool written = EditAndWrite('R', preloadValues, substituteValues, k, &before);
+        Values substitutesNow = ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath);
+        if (substitutesNow["d0010407"] == "a0030407") {
+            EXPECT_EQ("a0020407", substitutesNow["00000407"]) << "write " << k;
+        }
+        if (written)
+            break;
+    }
+    EXPECT_EQ((Values{{"1", "d0010407"}, {"2", "00000407"}}), ReadRegistryValues(HKEY_CURRENT_USER, preloadPath));
+    EXPECT_EQ((Values{{"00000407", "a0020407"}, {"d0010407", "a0030407"}}),
+              ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath));
+}
+
+// Random lists through the three edits and the write-back, whose k-th write fails in every
+// other round. Few keys in either letter case make the new lists reuse keys for other layouts;
+// names start at "0", skip numbers or are not canonical; a list without substitutions may lack
+// its Substitutes key. A failed write-back loses no layout; a complete one names every layout
+// as often as before, less the product or plus the added layout, numbers Preload 1 to n after a
+// removal, and puts the added layout, or the moved product, at "1".
+TEST_F(LayoutTest, RandomListsKeepTheirLayoutsThroughEveryEditAndFailingWrite)
 {
     std::mt19937 random(20261206);
-    const char* plainKeys[] = {"00000407", "00000409", "0000040c", "a0020407", "a0030407", "d0010407", "d0030407"};
-    const char* layoutsTo[] = {"00000407", "00000409", "a0020407", "a0030407", "b0040407"};
-    for (int round = 0; round < 150; ++round) {
-        const int count = 2 + static_cast<int>(random() % 9);
-        const int productPlace = static_cast<int>(random() % count);
+    const auto pick = [&random](int count) { return static_cast<int>(random() % count); };
+    const char* substituted[] = {"d0010407", "d0020407", "d0030407", "00000407"};
+    const char* plain[] = {"00000407", "00000409", "a0020407", "d0040407"};
+    const char* layoutsTo[] = {"00000407", "00000409", "a0020407", "a0030407"};
+    for (int round = 0; round < 240; ++round) {
+        const char edit = "RAM"[round % 3];
+        const int count = (edit == 'R' ? 2 : 1) + pick(6);
+        const int productPlace = edit == 'A' ? -1 : pick(count);
         Values preloadValues;
         Values substituteValues;
-        int nextSubstitute = 0x10;
-        for (int place = 0; place < count; ++place) {
-            std::string name = std::to_string(place + 1);
-            if (random() % 8 == 0)
-                name = "0" + name;
-            std::string klid;
-            if (place == productPlace || random() % 2 == 0) {
-                char key[16];
-                wsprintfA(key, "d%03x0407", nextSubstitute++);
-                klid = random() % 4 == 0 ? "00000407" : key;
-                substituteValues[klid] = place == productPlace ? product : layoutsTo[random() % 5];
-            } else {
-                klid = plainKeys[random() % 7];
+        std::string productName;
+        // Each substituted identifier is named once, as Windows leaves them.
+        std::shuffle(std::begin(substituted), std::end(substituted), random);
+        int substitutedUsed = 0;
+        for (int place = 0, number = pick(4) == 0 ? 0 : 1; place < count; ++place, number += 1 + (pick(6) == 0)) {
+            const std::string name = (pick(8) == 0 ? "0" : "") + std::to_string(number);
+            std::string klid = plain[pick(4)];
+            if (place == productPlace || (pick(2) == 0 && substitutedUsed < 3)) {
+                klid = substituted[substitutedUsed++];
+                substituteValues[pick(3) == 0 ? Upper(klid) : klid] = place == productPlace ? product : layoutsTo[pick(4)];
+                klid = pick(3) == 0 ? Upper(klid) : klid;
             }
+            if (place == productPlace)
+                productName = name;
             preloadValues[name] = klid;
         }
-        // A substituted identifier named twice in Preload is not a state Windows leaves.
-        std::map<std::string, int> uses;
-        for (const auto& entry : preloadValues)
-            ++uses[entry.second];
-        if (std::any_of(substituteValues.begin(), substituteValues.end(),
-                        [&uses](const Values::value_type& pair) { return uses[pair.first] > 1; }))
+        // Nor is a substituted standard key also named directly.
+        if (substituteValues.count("00000407") != 0 &&
+            std::count_if(preloadValues.begin(), preloadValues.end(),
+                          [](const Values::value_type& entry) { return entry.second == "00000407"; }) > 1)
             continue;
-        std::vector<std::string> expected = StandsFor(preloadValues, substituteValues);
-        const auto productLayout = std::find(expected.begin(), expected.end(), product);
-        if (productLayout == expected.end())
+        if (substituteValues.empty() && pick(2) == 0)
+            substituteValues = missing;
+
+        const int failingWrite = round % 2 == 0 ? 1 + pick(8) : 0;
+        const Values substitutesBefore = substituteValues;
+        std::vector<std::string> before;
+        const bool written = EditAndWrite(edit, preloadValues, substituteValues, failingWrite, &before);
+        const std::map<std::string, std::string> after = NamedLayouts();
+        const std::string state = edit + testing::PrintToString(preloadValues) + " " +
+                                  testing::PrintToString(substituteValues) + " write " + std::to_string(failingWrite);
+        ASSERT_FALSE(HasFailure()) << state;
+        if (!written) {
+            ASSERT_EQ(std::vector<std::string>(), Lost(before, Sorted(after))) << state;
             continue;
-        expected.erase(productLayout);
-
-        RegDeleteTreeA(HKEY_CURRENT_USER, "Keyboard Layout");
-        WriteState(preloadValues, substituteValues, {{product, "Pelmoradrv.DLL", "00c1"}});
-        ASSERT_TRUE(LoadLayoutRegistry()) << errorText;
-        ASSERT_TRUE(RemoveUserLayout()) << errorText;
-        ASSERT_TRUE(WriteUserLayoutLists()) << errorText;
-
-        const Values newPreload = ReadRegistryValues(HKEY_CURRENT_USER, preloadPath);
-        const std::string state = testing::PrintToString(preloadValues) + " " + testing::PrintToString(substituteValues);
-        ASSERT_EQ(expected, StandsFor(newPreload, ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath))) << state;
-        ASSERT_EQ(expected.size(), newPreload.size()) << state;
-        for (size_t number = 1; number <= newPreload.size(); ++number)
-            ASSERT_EQ(1u, newPreload.count(std::to_string(number))) << "no " << number << " in " << state;
+        }
+        std::vector<std::string> expected = before;
+        if (edit == 'R')
+            expected.erase(std::find(expected.begin(), expected.end(), Upper(product)));
+        if (edit == 'A')
+            expected.push_back(Upper(newKeyName));
+        std::sort(expected.begin(), expected.end());
+        ASSERT_EQ(expected, Sorted(after)) << state;
+        if (edit == 'R') {
+            for (size_t number = 1; number <= after.size(); ++number)
+                ASSERT_EQ(1u, after.count(std::to_string(number))) << "no " << number << " in " << state;
+        }
+        // A product named "0" or "02" is not moved.
+        if (edit == 'A' || (edit == 'M' && productName[0] != '0')) {
+            ASSERT_EQ(edit == 'A' ? Upper(newKeyName) : Upper(product), after.at("1")) << state;
+        }
+        if (edit == 'M') {
+            ASSERT_EQ(ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath), substitutesBefore) << state;
+        }
     }
 }
 

@@ -85,6 +85,41 @@ TEST_F(RegistryTest, EnumerationSkipsWhatDoesNotFitAndTerminatesTexts)
     EXPECT_FALSE(EnumSubkey(nullptr, 0));
 }
 
+TEST_F(RegistryTest, TheHookFailsTheKthWriteAloneAndTheStatusTellsMissingFromRefused)
+{
+    const HKEY key = CreateKey(HKEY_LOCAL_MACHINE, "Values", nullptr);
+    ASSERT_NE(nullptr, key);
+    regFailingWrite = 2;
+    EXPECT_TRUE(SetStringValue(key, "a", "1"));
+    EXPECT_FALSE(SetStringValue(key, "b", "2"));
+    EXPECT_TRUE(SetStringValue(key, "c", "3"));
+    EXPECT_EQ(0, regFailingWrite);
+    regFailingWrite = 1;
+    EXPECT_FALSE(DeleteValue(key, "a"));
+    EXPECT_TRUE(DeleteValue(key, "c"));
+    EXPECT_FALSE(DeleteValue(key, "c")) << "no longer there";
+    RegCloseKey(key);
+    EXPECT_EQ((std::map<std::string, std::string>{{"a", "1"}}), Values("Values"));
+    regFailingWrite = 1;
+    EXPECT_EQ(nullptr, CreateKey(HKEY_LOCAL_MACHINE, "Neu", nullptr));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, regStatus);
+    EXPECT_FALSE(Exists("Neu"));
+    regFailingWrite = 1;
+    EXPECT_FALSE(DeleteKeyTree(HKEY_LOCAL_MACHINE, "Values"));
+    EXPECT_TRUE(Exists("Values"));
+    regFailingWrite = 5;
+    EXPECT_TRUE(DeleteKeyTree(HKEY_LOCAL_MACHINE, "Values"));
+    EXPECT_EQ(4, regFailingWrite) << "one write, the deletion of the key";
+    regFailingWrite = 0;
+
+    EXPECT_EQ(nullptr, OpenKeyRead(HKEY_LOCAL_MACHINE, "Fehlt"));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, regStatus);
+    WriteRefusedKey(HKEY_LOCAL_MACHINE, "Verweigert");
+    EXPECT_EQ(nullptr, OpenKeyRead(HKEY_LOCAL_MACHINE, "Verweigert"));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, regStatus);
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Verweigert"));
+}
+
 TEST_F(RegistryTest, UninstallEntryIsWrittenWithAllValuesAndRemovedWhole)
 {
     const std::string entry = std::string(uninstallList) + "\\Tastaturbelegung Pelmora AltGrLinks (V3.04)";

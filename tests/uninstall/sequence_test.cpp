@@ -232,11 +232,25 @@ TEST_F(SequenceTest, RefusesBeforeAskingWhenTheInstallationIsNotWhatItShouldBe)
                              "gefunden.\nTreiber: ") +
                  driver + "\nKey: b0090407\nDLL: Pelmoradrv.DLL"});
 
-    RegDeleteTreeA(HKEY_CURRENT_USER, "Keyboard Layout\\Substitutes");
+    // A Substitutes key that cannot be read; a missing one is an empty list (below).
     RegDeleteKeyA(HKEY_CURRENT_USER, "Keyboard Layout\\Substitutes");
+    WriteRefusedKey(HKEY_CURRENT_USER, "Keyboard Layout\\Substitutes");
     shown.clear();
     Run({});
     ExpectBoxes({"W:Fehler beim Öffnen des Registry-Keys HKEY_CURRENT_USER\\Keyboard Layout\\Substitutes"});
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_CURRENT_USER, "Keyboard Layout\\Substitutes"));
+}
+
+TEST_F(SequenceTest, MissingSubstitutesKeyIsAnEmptyList)
+{
+    // No Preload entry then stands for the product's layout: the user's lists stay as they are.
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Keyboard Layout\\Substitutes");
+    Run({IDYES});
+    ExpectBoxes({confirmation, finalReport});
+    EXPECT_FALSE(PathExists(dll));
+    EXPECT_EQ((Values{{"1", "00000407"}, {"2", "d0010407"}}), ReadRegistryValues(HKEY_CURRENT_USER, "Keyboard Layout\\Preload"));
+    EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, "Keyboard Layout\\Substitutes"));
+    EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, std::string(cataloguePath) + "\\" + product));
 }
 
 TEST_F(SequenceTest, DriverFileNamedInOtherLetterCaseIsAccepted)
