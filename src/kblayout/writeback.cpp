@@ -136,6 +136,11 @@ bool KeyInUse(const char* key)
 // gives and that is not in use; its name, or null when it could not be stored.
 const char* StoreExtra(List& list, const char* format, const char* data)
 {
+    // One extra at most for each value the list holds now; the table has room for all of them.
+    if (list.extracount >= static_cast<DWORD>(layoutTableCapacity)) {
+        SetErrorText("INTERNER FEHLER: zu viele Hilfswerte in Keyboard Layout\\%s", list.name);
+        return nullptr;
+    }
     char name[newNameCapacity];
     do {
         wsprintfA(name, format, list.nextExtra++);
