@@ -94,10 +94,16 @@ TEST_F(LaunchTest, FailedStartNamesWhatWasMeantAndWhy)
               "Parameter: x\n\nFehlercode 2:\n",
               warning.substr(0, warning.find(":\n", warning.find("Fehlercode")) + 2));
 
+    // A command line or directory one unit too long is refused, not cut.
     const std::string overlong(commandLineCapacity, 'p');
-    EXPECT_FALSE(LaunchProgram(recorder.c_str(), overlong.c_str(), nullptr));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE), errorCode) << "refused, not cut";
-    EXPECT_EQ(0u, warning.find("Folgender Programmstart"));
+    const std::string longDirectory = "C:\\" + std::string(MAX_PATH - 3, 'd');
+    const char* tooLong[][2] = {{overlong.c_str(), nullptr}, {"x", longDirectory.c_str()}};
+    for (const auto& c : tooLong) {
+        warning.clear();
+        EXPECT_FALSE(LaunchProgram(recorder.c_str(), c[0], c[1]));
+        EXPECT_EQ(static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE), errorCode);
+        EXPECT_EQ(0u, warning.find("Folgender Programmstart"));
+    }
     EXPECT_FALSE(WaitForFileLines(record, 1, 200));
 }
 

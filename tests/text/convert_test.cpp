@@ -43,6 +43,7 @@ TEST(Conversions, UmlautsBecomeOneAnsiByteAndTwoUtf8Bytes)
     EXPECT_STREQ("J\xC3\xBCrgen", text);
     EXPECT_EQ(0, WideToUtf8(text, L"J\x00FCrgen", 8));
     EXPECT_STREQ("", text);
+    EXPECT_EQ(1, WideToUtf8(text, L"", 2)) << "the smallest capacity that converts";
 }
 
 TEST(ParseHex, ReadsDigitsOfEitherCaseAndWraps)
@@ -51,7 +52,8 @@ TEST(ParseHex, ReadsDigitsOfEitherCaseAndWraps)
         const char* text;
         DWORD expected;
     } cases[] = {{"0407", 1031}, {"d0010407", 0xD0010407}, {"D0010407", 0xD0010407}, {"", 0},
-                 {"G1", 1},      {"1G", 16},               {"123456789", 0x23456789}, {nullptr, 0}};
+                 {"G1", 1},      {"1G", 16},               {"123456789", 0x23456789}, {nullptr, 0},
+                 {"aFfA", 0xAFFA}};
     for (const auto& c : cases)
         EXPECT_EQ(c.expected, ParseHex(c.text)) << (c.text ? c.text : "null");
 }

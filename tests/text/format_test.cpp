@@ -52,36 +52,32 @@ TEST(FormatText, CutsWhatDoesNotFitTheDestination)
     EXPECT_GE(expanded.size(), 1000u);
 }
 
-struct CodeCase {
-    DWORD code;
-    const char* numberText;
-};
-
+// The number as the user reads it, then the system's own text behind ":\n" where it has one.
 TEST(BuildSysErrorText, WritesSmallCodesInDecimalAndOthersInHexadecimal)
 {
-    const CodeCase cases[] = {{5, "Fehlercode 5"},
-                              {0, "Fehlercode 0"},
-                              {static_cast<DWORD>(-1), "Fehlercode -1"},
-                              {65535, "Fehlercode 65535"},
-                              {65536, "Fehlercode 00010000"},
-                              {static_cast<DWORD>(-65534), "Fehlercode -65534"},
-                              {static_cast<DWORD>(-65535), "Fehlercode FFFF0001"},
-                              {0x80070005, "Fehlercode 80070005"}};
-    for (const CodeCase& c : cases) {
+    const struct {
+        DWORD code;
+        const char* numberText;
+        bool systemText;
+    } cases[] = {{5, "Fehlercode 5", true},
+                 {0, "Fehlercode 0", true},
+                 {static_cast<DWORD>(-1), "Fehlercode -1", false},
+                 {65535, "Fehlercode 65535", false},
+                 {65536, "Fehlercode 00010000", false},
+                 {static_cast<DWORD>(-65534), "Fehlercode -65534", false},
+                 {static_cast<DWORD>(-65535), "Fehlercode FFFF0001", false},
+                 {0x80070005, "Fehlercode 80070005", true}};
+    for (const auto& c : cases) {
         strcpy(errorMessage, "old");
         BuildSysErrorText(c.code);
         const std::string text = sysErrorText;
-        EXPECT_EQ(c.numberText, text.substr(0, text.find(':'))) << c.code;
-        EXPECT_STREQ("", errorMessage);
-        char* systemText = nullptr;
-        if (FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS,
-                           nullptr, c.code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                           reinterpret_cast<char*>(&systemText), 0, nullptr) != 0) {
-            EXPECT_EQ(std::string(c.numberText) + ":\n" + systemText, text);
-            LocalFree(systemText);
+        if (c.systemText) {
+            EXPECT_EQ(std::string(c.numberText) + ":\n", text.substr(0, strlen(c.numberText) + 2)) << c.code;
+            EXPECT_GT(text.size(), strlen(c.numberText) + 2) << c.code;
         } else {
             EXPECT_EQ(c.numberText, text) << "no system text, no colon";
         }
+        EXPECT_STREQ("", errorMessage);
     }
 }
 
