@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <map>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,19 @@ const std::vector<CatalogueKey> standardCatalogue = {
     {product, "Pelmoradrv.DLL", "00c1"},     {"a0020407", "KBDOTHER.DLL", "00c2"},
     {"a0030407", "KBDTHIRD.DLL", "0bff"},
 };
+
+// "1=00000407 2=d0010407" as values; "-" is a missing key.
+Values V(const std::string& text)
+{
+    if (text == "-")
+        return missing;
+    Values values;
+    std::istringstream words(text);
+    std::string word;
+    while (words >> word)
+        values[word.substr(0, word.find('='))] = word.substr(word.find('=') + 1);
+    return values;
+}
 
 std::string Upper(std::string text)
 {
@@ -80,49 +94,32 @@ std::vector<std::string> Lost(const std::vector<std::string>& before)
 
 class LayoutTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        OpenRegistrySandbox();
-        strcpy(layoutKey, product);
-        driverFileName[0] = '\0';
-    }
-    void TearDown() override
-    {
-        regFailingWrite = 0;
-        CloseRegistrySandbox();
-    }
+    void SetUp() override { OpenRegistrySandbox(); }
+    void TearDown() override { CloseRegistrySandbox(); }
 
-    // The user's lists afresh (substitutes `missing` leave out the Substitutes key) and the
-    // catalogue.
-    static void WriteState(const Values& preloadValues, const Values& substituteValues,
-                           const std::vector<CatalogueKey>& catalogue = standardCatalogue)
+    // Writes the user's lists afresh (substitutes `missing` leave out the Substitutes key) and the
+    // catalogue, and loads them for the edit (R: removal of the product, A: a new layout b0990407
+    // added, M: the product made default); `key` replaces the layout key, or for M the driver file.
+    static bool Load(char edit, const Values& preloadValues, const Values& substituteValues,
+                     const char* key = nullptr, const std::vector<CatalogueKey>& catalogue = standardCatalogue)
     {
         RegDeleteTreeA(HKEY_CURRENT_USER, "Keyboard Layout");
         WriteRegistryValues(HKEY_CURRENT_USER, preloadPath, preloadValues);
         if (substituteValues != missing)
             WriteRegistryValues(HKEY_CURRENT_USER, substitutesPath, substituteValues);
-        for (const CatalogueKey& key : catalogue) {
+        for (const CatalogueKey& catalogueKey : catalogue) {
             Values values = {{"Layout Text", "Deutsch"}};
-            if (key.file != nullptr)
-                values["Layout File"] = key.file;
-            if (key.id != nullptr)
-                values["Layout Id"] = key.id;
-            WriteRegistryValues(HKEY_LOCAL_MACHINE, std::string(layoutCataloguePath) + "\\" + key.name, values);
+            if (catalogueKey.file != nullptr)
+                values["Layout File"] = catalogueKey.file;
+            if (catalogueKey.id != nullptr)
+                values["Layout Id"] = catalogueKey.id;
+            WriteRegistryValues(HKEY_LOCAL_MACHINE, std::string(layoutCataloguePath) + "\\" + catalogueKey.name, values);
         }
-    }
-
-    // Writes and loads the state for an edit (R: removal of the product, A: a new layout
-    // b0990407 added, M: the product made default); `key` replaces the layout key, or for M the
-    // driver file.
-    static void Load(char edit, const Values& preloadValues, const Values& substituteValues,
-                     const char* key = nullptr, const std::vector<CatalogueKey>& catalogue = standardCatalogue)
-    {
-        WriteState(preloadValues, substituteValues, catalogue);
         strcpy(layoutKey, edit == 'A' ? "b0990407" : product);
         strcpy(driverFileName, "PELMORADRV.dll");
         if (key != nullptr)
             strcpy(edit == 'M' ? driverFileName : layoutKey, key);
-        ASSERT_TRUE(LoadLayoutRegistry()) << errorText;
+        return LoadLayoutRegistry();
     }
 
     static bool Edit(char edit, int index = -1)
@@ -135,7 +132,7 @@ protected:
     static bool EditAndWrite(char edit, const Values& preloadValues, const Values& substituteValues, int failingWrite,
                              std::vector<std::string>* before)
     {
-        Load(edit, preloadValues, substituteValues);
+        EXPECT_TRUE(Load(edit, preloadValues, substituteValues)) << errorText;
         *before = Sorted(NamedLayouts());
         EXPECT_TRUE(Edit(edit)) << errorText;
         regFailingWrite = failingWrite;
@@ -144,8 +141,8 @@ protected:
         regFailingWrite = 0;
         EXPECT_EQ(!failed, written) << errorText;
         // The warning names what could not be written.
-        const std::string text = errorText;
         if (failed) {
+            const std::string text = errorText;
             EXPECT_TRUE(text.rfind("Warnung:\nFehler beim ", 0) == 0 && text.substr(text.size() - 3) != " - ") << text;
         }
         return !failed;
@@ -158,80 +155,37 @@ TEST_F(LayoutTest, SnapshotReadsTheListsAndTheGermanCatalogue)
     catalogue.push_back({"b0050C07", "KBDAT.DLL", "0c07"});
     catalogue.push_back({"b0060c07", "KBDLOWER.DLL", "0fff"});  // the language part keeps its case: not German
     catalogue.push_back({"b0070807", nullptr, nullptr});
-    Load('R', {{"1", "00000407"}, {"01", "d0010407"}, {"2", "d0010407"}, {"1a2", "00000409"}, {"x", "d0020407"}},
-         {{"d0010407", "a0010407"}, {"D0020407", "a0020407"}}, "A0010407", catalogue);
-    driverFileName[0] = '\0';
-    ASSERT_TRUE(LoadLayoutRegistry()) << errorText;
-    EXPECT_EQ(-1, layoutFileIndex) << "no catalogue key has an empty \"Layout File\"";
+    ASSERT_TRUE(Load('R', V("1=00000407 01=d0010407 2=d0010407 1a2=00000409 x=d0020407"),
+                     V("d0010407=a0010407 D0020407=a0020407"), "A0010407", catalogue));
     // Catalogue value names count only in their exact case.
     WriteRegistryValues(HKEY_LOCAL_MACHINE, std::string(layoutCataloguePath) + "\\b0080407",
                         {{"layout file", "kbdgr.dll"}, {"LAYOUT ID", "0fff"}});
     strcpy(driverFileName, "kbdgr.dll");
     ASSERT_TRUE(LoadLayoutRegistry()) << errorText;
 
-    // Wine enumerates by name. Only the first entry of the same data is substituted, the
-    // Substitutes name matching in any letter case.
-    const struct {
-        const char* name;
-        int number;
-        BYTE canonical;
-        const char* substitute;
-    } expected[] = {{"01", 1, 0, "a0010407"}, {"1", 1, 1, nullptr}, {"1a2", 12, 0, nullptr},
-                    {"2", 2, 1, nullptr},     {"x", 0, 0, "a0020407"}};
-    ASSERT_EQ(5u, preloadcount);
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_STREQ(expected[i].name, preload[i].name);
-        EXPECT_EQ(expected[i].number, preload[i].number) << expected[i].name;
-        EXPECT_EQ(expected[i].canonical, preload[i].canonical) << expected[i].name;
-        EXPECT_TRUE(SameLayoutKey(expected[i].substitute, preload[i].substitute)) << expected[i].name;
-    }
-    ASSERT_EQ(7u, layoutcount);
-    ASSERT_EQ(1, layoutKeyIndex);
-    EXPECT_STREQ("Pelmoradrv.DLL", layouts[1].layoutFile);
+    // Name=number, "~" when not canonical, ">" the substitute: only the first entry of the same
+    // data is substituted, the Substitutes name matching in any letter case.
+    std::string read;
+    for (DWORD i = 0; i < preloadcount; ++i)
+        read += std::string(preload[i].name) + "=" + std::to_string(preload[i].number) + (preload[i].canonical ? "" : "~") +
+                (preload[i].substitute != nullptr ? ">" + Upper(preload[i].substitute) : "") + " ";
+    EXPECT_EQ("01=1~>A0010407 1=1 1a2=12~ 2=2 x=0~>A0020407 ", read);
+    read.clear();
+    for (DWORD i = 0; i < layoutcount; ++i)
+        read += std::string(layouts[i].keyName) + ":" + (layouts[i].layoutFile != nullptr ? layouts[i].layoutFile : "-") +
+                ":" + std::to_string(layouts[i].layoutId) + " ";
+    EXPECT_EQ("00000407:KBDGR.DLL:0 a0010407:Pelmoradrv.DLL:193 a0020407:KBDOTHER.DLL:194 a0030407:KBDTHIRD.DLL:3071 "
+              "b0050C07:KBDAT.DLL:3079 b0070807:-:0 b0080407:-:0 ",
+              read);
+    EXPECT_EQ(1, layoutKeyIndex);
     EXPECT_EQ(&preload[0], layouts[1].preloadEntry);
-    EXPECT_EQ(0xc1, layouts[1].layoutId);
-    EXPECT_EQ(nullptr, layouts[5].layoutFile);
-    EXPECT_STREQ("b0080407", layouts[6].keyName);
-    EXPECT_EQ(nullptr, layouts[6].layoutFile);
     EXPECT_EQ(0x8, maxKeyNumber);
     EXPECT_EQ(0xc07, maxLayoutId);
     EXPECT_EQ(0, layoutFileIndex);
     EXPECT_TRUE(layoutInUse) << "00000407 is named in Preload";
-}
-
-TEST_F(LayoutTest, LoadIsRefusedWhenAListCannotBeReadWhole)
-{
-    Values many;
-    for (int i = 1; i <= layoutTableCapacity + 1; ++i)
-        many[std::to_string(i)] = "00000407";
-    const struct {
-        Values preload;
-        Values substitutes;
-        const char* spoiled;  // a key deleted, or refused when it is Substitutes
-        const char* text;
-    } cases[] = {
-        {{{"1", "00000407"}}, {}, preloadPath, "Fehler beim Öffnen des Registry-Keys HKEY_CURRENT_USER\\Keyboard Layout\\Preload"},
-        {{{"1", "00000407"}}, {}, layoutCataloguePath,
-         "Fehler beim Öffnen des Registry-Keys HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Keyboard Layouts"},
-        {{{"1", "00000407"}}, missing, substitutesPath,
-         "Fehler beim Öffnen des Registry-Keys HKEY_CURRENT_USER\\Keyboard Layout\\Substitutes"},
-        {many, {}, nullptr, "Zu viele Einträge im Registry-Key HKEY_CURRENT_USER\\Keyboard Layout\\Preload (höchstens 100)"},
-        {{{"1", "00000407"}}, many, nullptr,
-         "Zu viele Einträge im Registry-Key HKEY_CURRENT_USER\\Keyboard Layout\\Substitutes (höchstens 100)"},
-    };
-    for (const auto& c : cases) {
-        WriteState(c.preload, c.substitutes);
-        const HKEY root = c.spoiled == layoutCataloguePath ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
-        if (c.spoiled == substitutesPath)
-            WriteRefusedKey(root, c.spoiled);
-        else if (c.spoiled != nullptr)
-            RegDeleteTreeA(root, c.spoiled);
-        EXPECT_FALSE(LoadLayoutRegistry()) << c.text;
-        EXPECT_STREQ(c.text, errorText);
-        RegDeleteKeyA(HKEY_CURRENT_USER, substitutesPath);  // a refused key goes only so
-    }
-    Load('R', {{"1", "00000407"}, {"2", "d0010407"}}, missing);
-    EXPECT_EQ(2u, preloadcount) << "a missing Substitutes key is an empty list";
+    // Layout keys match in any letter case, and a missing one only a missing one.
+    EXPECT_TRUE(SameLayoutKey(nullptr, nullptr) && SameLayoutKey("d0010407", "D0010407"));
+    EXPECT_FALSE(SameLayoutKey("d0010407", nullptr) || SameLayoutKey(nullptr, "d0010407"));
 }
 
 TEST_F(LayoutTest, CatalogueKeysBeyondTheTableArePassedOverButStillCount)
@@ -242,7 +196,7 @@ TEST_F(LayoutTest, CatalogueKeysBeyondTheTableArePassedOverButStillCount)
         wsprintfA(name, "a%03x0407", i);
         catalogue.push_back({name, "KBD.DLL", i == layoutTableCapacity + 1 ? "0f00" : "0100"});
     }
-    Load('A', {{"1", "00000407"}}, {}, nullptr, catalogue);
+    ASSERT_TRUE(Load('A', {{"1", "00000407"}}, {}, nullptr, catalogue)) << errorText;
     EXPECT_EQ(static_cast<DWORD>(layoutTableCapacity), layoutcount);
     ASSERT_TRUE(AddUserLayout(-1)) << errorText;
     EXPECT_STREQ("b0660407", newKeyName) << "never the name of a key passed over";
@@ -255,73 +209,62 @@ TEST_F(LayoutTest, EditsGiveTheirListsAndAFailingWriteLosesNoLayout)
 {
     const struct {
         char edit;
-        Values preload;
-        Values substitutes;
-        Values expectedPreload;
-        Values expectedSubstitutes;
+        const char* preload;
+        const char* substitutes;
+        const char* expectedPreload;
+        const char* expectedSubstitutes;
     } cases[] = {
         // Substitutes names match Preload data in any letter case; unused ones go.
-        {'R', {{"1", "00000407"}, {"2", "d0010407"}, {"3", "D0020407"}}, {{"D0010407", "a0020407"}, {"d0020407", product}},
-         {{"1", "00000407"}, {"2", "d0010407"}}, {{"d0010407", "a0020407"}}},
+        {'R', "1=00000407 2=d0010407 3=D0020407", "D0010407=a0020407 d0020407=a0010407", "1=00000407 2=d0010407",
+         "d0010407=a0020407"},
         // Removing the default makes the standard layouts default.
-        {'R', {{"1", "d0010407"}, {"2", "d0020407"}, {"3", "00000407"}, {"4", "00000409"}},
-         {{"d0010407", product}, {"d0020407", "a0020407"}},
-         {{"1", "00000407"}, {"2", "d0010407"}, {"3", "00000409"}}, {{"d0010407", "a0020407"}}},
+        {'R', "1=d0010407 2=d0020407 3=00000407 4=00000409", "d0010407=a0010407 d0020407=a0020407",
+         "1=00000407 2=d0010407 3=00000409", "d0010407=a0020407"},
         // The new lists give both substitute keys to each other's layout.
-        {'R', {{"1", "d0020407"}, {"2", "d0010407"}, {"3", "d0030407"}, {"4", "00000409"}},
-         {{"d0020407", "a0020407"}, {"d0010407", "a0030407"}, {"d0030407", product}},
-         {{"1", "d0010407"}, {"2", "d0020407"}, {"3", "00000409"}}, {{"d0010407", "a0020407"}, {"d0020407", "a0030407"}}},
+        {'R', "1=d0020407 2=d0010407 3=d0030407 4=00000409", "d0020407=a0020407 d0010407=a0030407 d0030407=a0010407",
+         "1=d0010407 2=d0020407 3=00000409", "d0010407=a0020407 d0020407=a0030407"},
         // Everything substituted: the standard key goes to the entry before the product's, or
-        // after it when it is first, or stays with the entry that holds it.
-        {'R', {{"1", "d0010407"}, {"2", "00000407"}}, {{"d0010407", "a0020407"}, {"00000407", product}},
-         {{"1", "00000407"}}, {{"00000407", "a0020407"}}},
-        {'R', {{"1", "00000407"}, {"2", "d0020407"}}, {{"00000407", product}, {"d0020407", "a0030407"}},
-         {{"1", "00000407"}}, {{"00000407", "a0030407"}}},
-        {'R', {{"1", "00000407"}, {"2", "d0010407"}}, {{"00000407", "a0020407"}, {"d0010407", product}},
-         {{"1", "00000407"}}, {{"00000407", "a0020407"}}},
-        // The heir takes "00000407" from the product while d0010407 goes to the first entry.
-        {'R', {{"1", "d0020407"}, {"2", "d0030407"}, {"3", "00000407"}},
-         {{"d0020407", "a0030407"}, {"d0030407", "a0020407"}, {"00000407", product}},
-         {{"1", "d0010407"}, {"2", "00000407"}}, {{"00000407", "a0020407"}, {"d0010407", "a0030407"}}},
+        // after it when it is first, or stays with the entry that holds it; the heir takes it
+        // while d0010407 goes to the first entry.
+        {'R', "1=d0010407 2=00000407", "d0010407=a0020407 00000407=a0010407", "1=00000407", "00000407=a0020407"},
+        {'R', "1=00000407 2=d0020407", "00000407=a0010407 d0020407=a0030407", "1=00000407", "00000407=a0030407"},
+        {'R', "1=00000407 2=d0010407", "00000407=a0020407 d0010407=a0010407", "1=00000407", "00000407=a0020407"},
+        {'R', "1=d0020407 2=d0030407 3=00000407", "d0020407=a0030407 d0030407=a0020407 00000407=a0010407",
+         "1=d0010407 2=00000407", "00000407=a0020407 d0010407=a0030407"},
         // The standard layout, named through d0010407, stays named while "00000407" itself
         // stands for a0020407.
-        {'R', {{"1", "d0030407"}, {"2", "00000407"}, {"3", "d0010407"}},
-         {{"d0030407", product}, {"00000407", "a0020407"}, {"d0010407", "00000407"}},
-         {{"1", "00000407"}, {"2", "d0010407"}}, {{"00000407", "a0020407"}, {"d0010407", "00000407"}}},
+        {'R', "1=d0030407 2=00000407 3=d0010407", "d0030407=a0010407 00000407=a0020407 d0010407=00000407",
+         "1=00000407 2=d0010407", "00000407=a0020407 d0010407=00000407"},
         // Odd names follow the regular ones; only the product's last entry goes.
-        {'R', {{"-3", "a0030407"}, {"01", "d0010407"}, {"1", "00000407"}, {"250", "a0020407"}, {"3", "d0020407"}},
-         {{"d0010407", product}, {"d0020407", product}},
-         {{"1", "00000407"}, {"2", "d0010407"}, {"3", "a0030407"}, {"4", "a0020407"}}, {{"d0010407", product}}},
+        {'R', "-3=a0030407 01=d0010407 1=00000407 250=a0020407 3=d0020407", "d0010407=a0010407 d0020407=a0010407",
+         "1=00000407 2=d0010407 3=a0030407 4=a0020407", "d0010407=a0010407"},
         // A generated key never redirects an entry that names it directly.
-        {'R', {{"1", "d0010407"}, {"2", "d0020407"}, {"3", "d0030407"}}, {{"d0020407", product}, {"d0030407", "a0020407"}},
-         {{"1", "d0010407"}, {"2", "d0020407"}}, {{"d0020407", "a0020407"}}},
+        {'R', "1=d0010407 2=d0020407 3=d0030407", "d0020407=a0010407 d0030407=a0020407", "1=d0010407 2=d0020407",
+         "d0020407=a0020407"},
         // The product named directly, or not at all: the lists stay as they are.
-        {'R', {{"1", "00000407"}, {"2", product}}, {{"x", "y"}}, {{"1", "00000407"}, {"2", product}}, {{"x", "y"}}},
-        {'M', {{"1", "00000407"}, {"2", product}}, {{"x", "y"}}, {{"1", "00000407"}, {"2", product}}, {{"x", "y"}}},
+        {'R', "1=00000407 2=a0010407", "x=y", "1=00000407 2=a0010407", "x=y"},
+        {'M', "1=00000407 2=a0010407", "x=y", "1=00000407 2=a0010407", "x=y"},
         // A name kept in another letter case is written anew.
-        {'R', {{"1", "D0020407"}, {"2", "d0010407"}, {"3", "00000407"}}, {{"d0020407", product}, {"D0010407", "a0020407"}},
-         {{"1", "00000407"}, {"2", "d0010407"}}, {{"d0010407", "a0020407"}}},
+        {'R', "1=D0020407 2=d0010407 3=00000407", "d0020407=a0010407 D0010407=a0020407", "1=00000407 2=d0010407",
+         "d0010407=a0020407"},
         // Only names 1 to the first gap move; "0" and "01" keep theirs; Substitutes is created.
-        {'A', {{"0", "00000409"}, {"1", "00000407"}, {"2", "a0020407"}, {"4", "a0030407"}, {"01", "00000807"}}, missing,
-         {{"0", "00000409"}, {"1", "d0010407"}, {"2", "00000407"}, {"3", "a0020407"}, {"4", "a0030407"}, {"01", "00000807"}},
-         {{"d0010407", "b0040407"}}},
-        {'A', {{"0", "00000409"}, {"1", "00000407"}, {"2", "d0010407"}, {"4", "d0020407"}},
-         {{"d0010407", "a0020407"}, {"d0020407", "a0030407"}},
-         {{"0", "00000409"}, {"1", "d0010407"}, {"2", "00000407"}, {"3", "d0020407"}, {"4", "d0030407"}},
-         {{"d0010407", "b0040407"}, {"d0020407", "a0020407"}, {"d0030407", "a0030407"}}},
-        {'M', {{"1", "00000407"}, {"2", "a0020407"}, {"3", "d0010407"}, {"4", "00000409"}}, {{"d0010407", product}, {"x", "y"}},
-         {{"1", "d0010407"}, {"2", "00000407"}, {"3", "a0020407"}, {"4", "00000409"}}, {{"d0010407", product}, {"x", "y"}}},
+        {'A', "0=00000409 1=00000407 2=a0020407 4=a0030407 01=00000807", "-",
+         "0=00000409 1=d0010407 2=00000407 3=a0020407 4=a0030407 01=00000807", "d0010407=b0040407"},
+        {'A', "0=00000409 1=00000407 2=d0010407 4=d0020407", "d0010407=a0020407 d0020407=a0030407",
+         "0=00000409 1=d0010407 2=00000407 3=d0020407 4=d0030407",
+         "d0010407=b0040407 d0020407=a0020407 d0030407=a0030407"},
         // Entries naming a standard layout take the first generated keys.
-        {'A', {{"1", "d0020407"}}, {{"d0020407", "00000407"}}, {{"1", "d0020407"}, {"2", "d0010407"}},
-         {{"d0010407", "00000407"}, {"d0020407", "b0040407"}}},
+        {'A', "1=d0020407", "d0020407=00000407", "1=d0020407 2=d0010407", "d0010407=00000407 d0020407=b0040407"},
+        {'M', "1=00000407 2=a0020407 3=d0010407 4=00000409", "d0010407=a0010407 x=y",
+         "1=d0010407 2=00000407 3=a0020407 4=00000409", "d0010407=a0010407 x=y"},
     };
     for (const auto& c : cases) {
-        const std::string state = c.edit + testing::PrintToString(c.preload);
+        const std::string state = c.edit + std::string(" ") + c.preload;
         for (int k = 1;; ++k) {
             std::vector<std::string> before;
-            if (EditAndWrite(c.edit, c.preload, c.substitutes, k, &before)) {
-                EXPECT_EQ(c.expectedPreload, ReadRegistryValues(HKEY_CURRENT_USER, preloadPath)) << state;
-                EXPECT_EQ(c.expectedSubstitutes, ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath)) << state;
+            if (EditAndWrite(c.edit, V(c.preload), V(c.substitutes), k, &before)) {
+                EXPECT_EQ(V(c.expectedPreload), ReadRegistryValues(HKEY_CURRENT_USER, preloadPath)) << state;
+                EXPECT_EQ(V(c.expectedSubstitutes), ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath)) << state;
                 break;
             }
             EXPECT_EQ(std::vector<std::string>(), Lost(before)) << state << " write " << k;
@@ -334,9 +277,8 @@ TEST_F(LayoutTest, SubstitutesNamedByAStandardKeyAreWrittenFirst)
     // The heir takes "00000407" while d0010407 goes to the first entry: never both on a0030407.
     for (int k = 1;; ++k) {
         std::vector<std::string> before;
-        const bool written = EditAndWrite('R', {{"1", "d0020407"}, {"2", "d0030407"}, {"3", "00000407"}},
-                                          {{"d0020407", "a0030407"}, {"d0030407", "a0020407"}, {"00000407", product}}, k,
-                                          &before);
+        const bool written = EditAndWrite('R', V("1=d0020407 2=d0030407 3=00000407"),
+                                          V("d0020407=a0030407 d0030407=a0020407 00000407=a0010407"), k, &before);
         Values substitutesNow = ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath);
         if (substitutesNow["d0010407"] == "a0030407") {
             EXPECT_EQ("a0020407", substitutesNow["00000407"]) << "write " << k;
@@ -368,7 +310,7 @@ TEST_F(LayoutTest, RefusedEditsWriteNothing)
         {'M', "Fehlt.DLL", -1, usual, "Schlüssel nicht vorhanden"},
     };
     for (const auto& c : cases) {
-        Load(c.edit, c.preload, {{"d0010407", product}}, c.key);
+        ASSERT_TRUE(Load(c.edit, c.preload, {{"d0010407", product}}, c.key)) << errorText;
         EXPECT_FALSE(Edit(c.edit, c.index)) << c.text;
         EXPECT_STREQ(c.text, errorText);
         EXPECT_EQ(c.edit == 'M', WriteUserLayoutLists()) << c.text;
@@ -391,7 +333,7 @@ TEST_F(LayoutTest, AddingReusesOnlyACatalogueEntryThatFits)
     };
     const bool fits[] = {true, false, true, false, true, false};
     for (int index = 0; index < 6; ++index) {
-        Load('A', {{"1", "00000407"}}, {}, nullptr, catalogue);
+        ASSERT_TRUE(Load('A', {{"1", "00000407"}}, {}, nullptr, catalogue)) << errorText;
         ASSERT_STREQ(catalogue[index].name.c_str(), layouts[index].keyName);
         EXPECT_EQ(fits[index], AddUserLayout(index)) << index;
         if (fits[index]) {
@@ -403,38 +345,58 @@ TEST_F(LayoutTest, AddingReusesOnlyACatalogueEntryThatFits)
     EXPECT_FALSE(AddUserLayout(static_cast<int>(layoutcount)));
 }
 
-TEST_F(LayoutTest, ListsVanishedBeforeTheWriteBack)
+// A list that cannot be opened, or is longer than its table, is refused at the load; one gone or
+// refused before the write-back gives a warning, and nothing is written. Substitutes with
+// nothing to hold may stay away.
+TEST_F(LayoutTest, SpoiledListsAreNeitherReadNorWrittenInPart)
 {
-    const Values preloadValues = {{"1", "00000407"}, {"2", "d0010407"}, {"3", "d0020407"}};
-    const Values substituteValues = {{"d0010407", "a0020407"}, {"d0020407", product}};
+    Values many;
+    for (int i = 1; i <= layoutTableCapacity + 1; ++i)
+        many[std::to_string(i)] = "00000407";
+    const Values usual = V("1=00000407 2=d0010407 3=d0020407");
+    const Values substituted = V("d0010407=a0020407 d0020407=a0010407");
+    const Values productOnly = V("d0020407=a0010407");
+    const std::string open = "Fehler beim Öffnen des Registry-Keys HKEY_CURRENT_USER\\Keyboard Layout\\";
+    const std::string full = "Zu viele Einträge im Registry-Key HKEY_CURRENT_USER\\Keyboard Layout\\";
     const struct {
-        const char* spoiled;  // the key deleted before the write-back
+        bool atWriteBack;
+        const Values& preload;
         const Values& substitutes;
-        const char* text;  // null: written
-        Values expectedPreload;
-        Values expectedSubstitutes;
+        const char* spoiled;  // the key deleted, or refused when it is Substitutes and there is a text
+        std::string text;     // empty: loaded or written
     } cases[] = {
-        {preloadPath, substituteValues,
-         "Warnung:\nFehler beim Öffnen des Registry-Keys HKEY_CURRENT_USER\\Keyboard Layout\\Preload", missing,
-         substituteValues},
-        // Substitutes is created only for something to hold.
-        {substitutesPath, substituteValues, nullptr, {{"1", "00000407"}, {"2", "d0010407"}}, {{"d0010407", "a0020407"}}},
-        {substitutesPath, {{"d0020407", product}}, nullptr, {{"1", "00000407"}, {"2", "d0010407"}}, missing},
+        {false, usual, substituted, preloadPath, open + "Preload"},
+        {false, usual, substituted, substitutesPath, open + "Substitutes"},
+        {false, usual, substituted, layoutCataloguePath,
+         "Fehler beim Öffnen des Registry-Keys HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Keyboard Layouts"},
+        {false, usual, productOnly, substitutesPath, ""},
+        {false, many, substituted, nullptr, full + "Preload (höchstens 100)"},
+        {false, usual, many, nullptr, full + "Substitutes (höchstens 100)"},
+        {true, usual, substituted, preloadPath, "Warnung:\n" + open + "Preload"},
+        {true, usual, substituted, substitutesPath, "Warnung:\n" + open + "Substitutes"},
+        {true, usual, productOnly, substitutesPath, ""},
     };
     for (const auto& c : cases) {
-        Load('R', preloadValues, c.substitutes);
-        ASSERT_TRUE(RemoveUserLayout()) << errorText;
-        RegDeleteKeyA(HKEY_CURRENT_USER, c.spoiled);
-        EXPECT_EQ(c.text == nullptr, WriteUserLayoutLists()) << errorText;
-        EXPECT_STREQ(c.text != nullptr ? c.text : "", errorText);
-        EXPECT_EQ(c.expectedPreload, ReadRegistryValues(HKEY_CURRENT_USER, preloadPath));
-        EXPECT_EQ(c.expectedSubstitutes, ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath));
+        const bool loaded = Load('R', c.preload, c.substitutes);
+        if (c.atWriteBack) {
+            ASSERT_TRUE(loaded && RemoveUserLayout()) << errorText;
+        }
+        const HKEY root = c.spoiled == layoutCataloguePath ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+        if (c.spoiled != nullptr)
+            RegDeleteTreeA(root, c.spoiled);
+        if (c.spoiled == substitutesPath && !c.text.empty())
+            WriteRefusedKey(root, c.spoiled);
+        EXPECT_EQ(c.text.empty(), c.atWriteBack ? WriteUserLayoutLists() : LoadLayoutRegistry()) << c.text;
+        EXPECT_EQ(c.text, c.text.empty() ? "" : errorText);
+        if (c.atWriteBack) {
+            EXPECT_EQ(c.text.empty() ? V("1=00000407 2=d0010407") : c.spoiled == preloadPath ? missing : usual,
+                      ReadRegistryValues(HKEY_CURRENT_USER, preloadPath));
+        }
+        if (c.spoiled != substitutesPath) {
+            EXPECT_EQ(c.substitutes, ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath));
+        }
+        RegDeleteKeyA(HKEY_CURRENT_USER, substitutesPath);  // a refused key goes only so
     }
-    WriteRefusedKey(HKEY_CURRENT_USER, substitutesPath);
-    EXPECT_FALSE(WriteUserLayoutLists());
-    EXPECT_STREQ("Warnung:\nFehler beim Öffnen des Registry-Keys HKEY_CURRENT_USER\\Keyboard Layout\\Substitutes",
-                 errorText);
-    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_CURRENT_USER, substitutesPath));
 }
 
 // Random lists through the three edits and the write-back, whose k-th write fails in every
