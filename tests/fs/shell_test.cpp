@@ -251,17 +251,18 @@ TEST(TempDir, IsNamedSoThatAnsiCallsReachIt)
     GetWindowsDirectoryA(windows, MAX_PATH);
     const struct {
         std::wstring tmp;
-        std::string expected;  // empty: a short form
+        std::string expected;  // "~": a short form
     } cases[] = {
         {Wide(base + "Ablage"), base + "Ablage\\"},
-        {greek + L"1", ""},
+        {greek + L"1", "~"},
         {greek + L"2", std::string(windows) + "\\"},  // no short form of a missing directory
+        {Wide(base + std::string(300, 't')), ""},  // too long: refused
     };
     for (const auto& c : cases) {
         SetEnvironmentVariableW(L"TMP", c.tmp.c_str());
-        char path[pathCapacity] = "";
-        EXPECT_TRUE(GetTempDir(path)) << c.expected;
-        if (c.expected.empty()) {
+        char path[pathCapacity] = "alt";
+        EXPECT_EQ(!c.expected.empty(), GetTempDir(path)) << c.expected;
+        if (c.expected == "~") {
             WCHAR longForm[MAX_PATH] = L"";
             GetLongPathNameW(Wide(path).c_str(), longForm, MAX_PATH);
             EXPECT_EQ(c.tmp + L"\\", longForm) << path;
