@@ -195,44 +195,35 @@ TEST(Shortcut, IsReportedAsFailedWhenNothingIsSaved)
 }
 
 // The directories as the process really runs: a 32-bit process on 64-bit Windows (WOW64) gets
-// the native and the 32-bit system directory, and Program Files (x86).
-TEST(InstallDirs, AreResolvedForThePlatformTheProcessRunsOn)
+// the native and the 32-bit system directory, and Program Files (x86). Under WOW64 the files
+// the uninstaller makes in System32 land in the native directory, and once it has reverted,
+// System32 is again what it was before: redirected, or not when the caller had switched
+// redirection off itself.
+TEST(InstallDirs, AreResolvedForThePlatformAndRedirectionIsRestored)
 {
     const bool wow64 = RunsUnderWow64();
     EXPECT_EQ(wow64, ProbeWow64());
     const std::string programFiles = Folder(CSIDL_PROGRAM_FILES);
-    if (wow64) {
-        EXPECT_EQ("C:\\Program Files (x86)", programFiles);
-    }
     const bool savedWow64 = isWow64;
     isWow64 = wow64;
-    ResolveInstallDirs("Pelmora-Tastatur");
-    EXPECT_EQ(0, _stricmp(wow64 ? "C:\\windows\\system32\\" : (Folder(CSIDL_SYSTEM) + "\\").c_str(), systemDir));
-    EXPECT_EQ(0, _stricmp(wow64 ? "C:\\windows\\syswow64\\" : "", wow64SystemDir)) << wow64SystemDir;
-    EXPECT_EQ(programFiles + "\\Pelmora-Tastatur", productDir);
-    RevertFsRedirection();
-    isWow64 = savedWow64;
-}
-
-// Under WOW64 the uninstaller's files in System32 land in the native directory, and once it has
-// reverted, System32 is again what it was before: redirected to SysWOW64, or not redirected when
-// the caller had switched redirection off itself.
-TEST(InstallDirs, RedirectionIsOffWhileResolvedAndRestoredAfterwards)
-{
-    if (!RunsUnderWow64())
-        GTEST_SKIP() << "needs a 32-bit process on 64-bit Windows";
-    const bool savedWow64 = isWow64;
-    isWow64 = true;
     for (const bool callerSwitchedOff : {false, true}) {
         PVOID callers = nullptr;
-        if (callerSwitchedOff) {
+        if (callerSwitchedOff && wow64) {
             ASSERT_TRUE(Wow64DisableWow64FsRedirection(&callers)) << GetLastError();
         }
         ResolveInstallDirs("Pelmora-Tastatur");
-        EXPECT_FALSE(System32Redirected()) << callerSwitchedOff;
+        EXPECT_EQ(0, _stricmp(wow64 ? "C:\\windows\\system32\\" : (Folder(CSIDL_SYSTEM) + "\\").c_str(), systemDir));
+        EXPECT_EQ(0, _stricmp(wow64 ? "C:\\windows\\syswow64\\" : "", wow64SystemDir)) << wow64SystemDir;
+        EXPECT_EQ(programFiles + "\\Pelmora-Tastatur", productDir);
+        EXPECT_EQ(wow64 ? "C:\\Program Files (x86)" : programFiles, programFiles);
+        if (wow64) {
+            EXPECT_FALSE(System32Redirected()) << callerSwitchedOff;
+        }
         RevertFsRedirection();
-        EXPECT_EQ(!callerSwitchedOff, System32Redirected()) << callerSwitchedOff;
-        if (callerSwitchedOff)
+        if (wow64) {
+            EXPECT_EQ(!callerSwitchedOff, System32Redirected()) << callerSwitchedOff;
+        }
+        if (callerSwitchedOff && wow64)
             Wow64RevertWow64FsRedirection(callers);
     }
     isWow64 = savedWow64;

@@ -247,6 +247,19 @@ TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
 {
     const std::string pdf = std::string(productDir) + "\\" + chartPdfFileName;
     HANDLE holder = INVALID_HANDLE_VALUE;
+    // A system directory that the system could not name leaves the DLL's bare name, which would
+    // reach a file of that name in the current directory: the DLL counts as missing there instead.
+    char previous[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, previous);
+    const std::string current = base + "aktuell\\";
+    const auto fromCurrent = [&](char* unknownDir) {
+        CreateDirectoryA(current.c_str(), nullptr);
+        MakeFile(current + "Pelmoradrv.DLL", 4096);
+        MakeFile(wow64Dll, 4096);
+        unknownDir[0] = '\0';
+        isWow64 = true;
+        SetCurrentDirectoryA(current.c_str());
+    };
     const struct {
         const char* what;
         std::function<void()> prepare;
@@ -273,6 +286,14 @@ TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
              MakeFile(wow64Dll, 4096);
          },
          {IDYES}, {confirmation, finalReport}, true},
+        {"system directory unknown",
+         [&] {
+             fromCurrent(systemDir);
+             DeleteFileA(dll.c_str());
+         },
+         {IDYES, IDYES}, {confirmation, MissingDll("Pelmoradrv.DLL"), finalReport}, true},
+        {"WOW64 system directory unknown", [&] { fromCurrent(wow64SystemDir); }, {IDYES}, {confirmation, finalReport},
+         true},
         // Leftovers in the product folder and a catalogue key that will not go are warnings only.
         {"leftovers",
          [&] {
@@ -295,12 +316,14 @@ TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
     for (const auto& c : cases) {
         c.prepare();
         Run(c.answers, c.boxes, c.what);
+        SetCurrentDirectoryA(previous);
+        EXPECT_TRUE(!PathExists(current) || PathExists(current + "Pelmoradrv.DLL")) << c.what;
         if (holder != INVALID_HANDLE_VALUE)
             CloseHandle(holder);
         holder = INVALID_HANDLE_VALUE;
         if (c.uninstalled) {
             ExpectUninstalled(c.what);
-            EXPECT_FALSE(PathExists(wow64Dll)) << c.what;
+            EXPECT_EQ(wow64SystemDir[0] == '\0', PathExists(wow64Dll)) << c.what;
         } else if (shown.back() == finalReport) {
             EXPECT_FALSE(PathExists(dll) || PathExists(std::string(productDir) + "\\" + uninstallerCopyName));
             EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, entryPath));
@@ -308,37 +331,6 @@ TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
         } else {
             ExpectNothingChanged(c.what);
         }
-        TearDown();
-        SetUp();
-    }
-}
-
-// A system directory that the system could not name leaves the DLL's bare name, which would
-// reach a file of that name in the current directory: the DLL counts as missing there instead.
-TEST_F(SequenceTest, UnknownSystemDirectoryNeverReachesTheCurrentDirectory)
-{
-    char previous[MAX_PATH];
-    GetCurrentDirectoryA(MAX_PATH, previous);
-    for (const bool systemDirKnown : {false, true}) {
-        const std::string current = base + "aktuell\\";
-        ASSERT_TRUE(CreateDirectoryA(current.c_str(), nullptr) && MakeFile(current + "Pelmoradrv.DLL", 4096));
-        ASSERT_TRUE(MakeFile(wow64Dll, 4096));
-        if (systemDirKnown) {
-            wow64SystemDir[0] = '\0';
-        } else {
-            systemDir[0] = '\0';
-            DeleteFileA(dll.c_str());
-        }
-        isWow64 = true;
-        SetCurrentDirectoryA(current.c_str());
-        if (systemDirKnown)
-            Run({IDYES}, {confirmation, finalReport}, "WOW64 system directory unknown");
-        else
-            Run({IDYES, IDYES}, {confirmation, MissingDll("Pelmoradrv.DLL"), finalReport}, "system directory unknown");
-        SetCurrentDirectoryA(previous);
-        ExpectUninstalled("current directory");
-        EXPECT_TRUE(PathExists(current + "Pelmoradrv.DLL")) << systemDirKnown;
-        EXPECT_EQ(systemDirKnown, PathExists(wow64Dll)) << systemDirKnown;
         TearDown();
         SetUp();
     }
