@@ -48,13 +48,10 @@ protected:
         ASSERT_LT(index, boxes.size()) << start;
         EXPECT_EQ(start, boxes[index].substr(0, start.size()));
     }
-    static std::string DeleteReport(const std::string& name, int error)
+    // The report on a file (or a directory) that could not be deleted, up to the error's number.
+    static std::string DeleteReport(const std::string& name, int error, const char* kind = "Folgende Datei")
     {
-        return "Folgende Datei kann nicht gelöscht werden:\n" + name + "\n\nFehlercode " + std::to_string(error) + ":\n";
-    }
-    static std::string DirReport(const std::string& name, int error)
-    {
-        return "Folgendes Verzeichnis kann nicht gelöscht werden:\n" + name + "\n\nFehlercode " +
+        return std::string(kind) + " kann nicht gelöscht werden:\n" + name + "\n\nFehlercode " +
                std::to_string(error) + ":\n";
     }
     std::string directory;
@@ -130,8 +127,8 @@ TEST_F(FileOpsTest, TreeIsDeletedDepthFirstAndEachFailureIsReportedUpTheChain)
     }
     ASSERT_EQ(4u, boxes.size()) << "the file, then zwei, eins and the start directory";
     ExpectBox(0, DeleteReport(directory + "eins\\zwei\\fest.txt", 5));
-    ExpectBox(1, DirReport(directory + "eins\\zwei", 145));
-    ExpectBox(3, DirReport(directory.substr(0, directory.size() - 1), 145));
+    ExpectBox(1, DeleteReport(directory + "eins\\zwei", 145, "Folgendes Verzeichnis"));
+    ExpectBox(3, DeleteReport(directory.substr(0, directory.size() - 1), 145, "Folgendes Verzeichnis"));
 }
 
 // Wine cannot make a link: CreateSymbolicLinkW claims success and makes nothing, and a junction
@@ -166,7 +163,7 @@ TEST_F(FileOpsTest, LinksInATreeAreRemovedThemselvesAndNeverEntered)
         // is what fails.
         EXPECT_EQ(c.removed ? 0u : 1u, boxes.size()) << c.what;
         if (!c.removed)
-            ExpectBox(0, DirReport(entry, 145));
+            ExpectBox(0, DeleteReport(entry, 145, "Folgendes Verzeichnis"));
         RemoveDirectoryTree(entry);
     }
 }
