@@ -15,25 +15,32 @@ class LookupTest : public ::testing::Test {
 protected:
     void SetUp() override { directory = FreshDirectory("lookup-tests"); }
     void TearDown() override { RemoveDirectoryTree(directory); }
+    bool Exists(const std::string& name) { return FileExists(name.c_str(), nullptr, &sharedFindData); }
     std::string directory;
 };
 
 TEST_F(LookupTest, FileExistsTellsWhatItFound)
 {
     const std::string sub = directory + "sub";
-    ASSERT_TRUE(CreateDirectoryA(sub.c_str(), nullptr));
-    EXPECT_TRUE(FileExists(sub.c_str(), nullptr, &sharedFindData));
-    EXPECT_EQ(0, fileExistsResult);
+    ASSERT_TRUE(CreateDirectoryA(sub.c_str(), nullptr)) << GetLastError();
+    EXPECT_TRUE(Exists(sub));
     EXPECT_TRUE(fileInfo.isDirectory && fileInfo.isExcluded);
     EXPECT_STREQ("VERZEICHNIS", fileInfo.sizeText);
+    // The written stamp is local time: this year, not the 1601 of an unconverted zero.
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    EXPECT_EQ(now.wYear, static_cast<int>(fileInfo.writtenStamp / 1e10));
 
     filesOnly = 1;
-    EXPECT_FALSE(FileExists(sub.c_str(), nullptr, &sharedFindData));
+    EXPECT_FALSE(Exists(sub));
     EXPECT_EQ(2, fileExistsResult);
     EXPECT_EQ(0, filesOnly) << "a one-shot switch";
-    EXPECT_TRUE(FileExists((sub + "\\.").c_str(), nullptr, &sharedFindData)) << "the . entry of a directory";
+    // An empty directory holds only its dot entries; a pattern ending in a dot accepts them.
+    EXPECT_FALSE(Exists(sub + "\\*"));
+    EXPECT_TRUE(Exists(sub + "\\*."));
+    EXPECT_EQ(0, fileExistsResult);
 
-    EXPECT_FALSE(FileExists((directory + "fehlt.dll").c_str(), nullptr, &sharedFindData));
+    EXPECT_FALSE(Exists(directory + "fehlt.dll"));
     EXPECT_EQ(3, fileExistsResult);
     EXPECT_EQ(0, strncmp(sysErrorText, "Fehlercode 2:\n", 14)) << sysErrorText;
 
@@ -42,25 +49,12 @@ TEST_F(LookupTest, FileExistsTellsWhatItFound)
     EXPECT_EQ(1, fileExistsResult);
     EXPECT_STREQ("FEHLAUFRUF FileExists", sysErrorText);
 
-    ASSERT_TRUE(MakeFile(directory + "b.txt", 1234567, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
-    EXPECT_TRUE(FileExists((directory + "*.txt").c_str(), &search, &sharedFindData));
+    ASSERT_TRUE(MakeFile(directory + "Thumbs.DB", 1234567, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_TRUE(FileExists((directory + "*.db").c_str(), &search, &sharedFindData));
     FindClose(search);
     EXPECT_STREQ("1.234.567", fileInfo.sizeText);
     EXPECT_EQ(1234567u, lastFoundSize);
-    EXPECT_TRUE(fileInfo.isReadOnly && fileInfo.isHidden && !fileInfo.isDirectory && !fileInfo.isExcluded);
-}
-
-TEST_F(LookupTest, DescriptionsOfSizesAndNames)
-{
-    ASSERT_TRUE(MakeFile(directory + "Thumbs.DB", 10));
-    ASSERT_TRUE(MakeFile(directory + "marker.bin", 1073741824));
-    ASSERT_TRUE(FileExists((directory + "Thumbs.DB").c_str(), nullptr, &sharedFindData));
-    EXPECT_TRUE(fileInfo.isExcluded);
-    ASSERT_TRUE(FileExists((directory + "marker.bin").c_str(), nullptr, &sharedFindData));
-    EXPECT_STREQ("--", fileInfo.sizeText) << "1 GiB is the number formatting's no-value marker";
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    EXPECT_EQ(now.wYear, static_cast<int>(fileInfo.writtenStamp / 1e10));
+    EXPECT_TRUE(fileInfo.isReadOnly && fileInfo.isHidden && !fileInfo.isDirectory && fileInfo.isExcluded);
 }
 
 TEST_F(LookupTest, EnumerationDeliversEveryEntryButTheDots)
@@ -93,42 +87,49 @@ TEST_F(LookupTest, EnumerationDeliversEveryEntryButTheDots)
     for (; search != nullptr; FindNextEntry(&search, &findData, &count, directory.c_str(), fullName))
         ++found;
     EXPECT_EQ(2, found);
-}
 
-TEST_F(LookupTest, PathsThatWouldNotFitAreRefusedNotCut)
-{
+    // Paths that would not fit are refused, not cut.
     const std::string deep = directory + std::string(MAX_PATH - directory.size() - 2, 'd') + "\\";
-    HANDLE search = nullptr;
-    WIN32_FIND_DATAA findData;
-    int count = 0;
-    char pattern[MAX_PATH];
     FindFirstEntry(&search, &findData, &count, pattern, nullptr, deep.c_str(), "*.*");
     EXPECT_EQ(nullptr, search);
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE), errorCode);
-
-    const std::string overlong = directory + std::string(300, 'x') + "\\file.txt";
-    EXPECT_FALSE(CreateDirPath(overlong.c_str(), true, false));
+    EXPECT_FALSE(CreateDirPath((directory + std::string(300, 'x') + "\\file.txt").c_str(), true, false));
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE), errorCode);
 }
 
 TEST_F(LookupTest, DirectoriesAreCreatedLevelByLevel)
 {
     const std::string sub = directory + "sub\\";
-    EXPECT_TRUE(CreateDir(sub.c_str(), true, false, false));
+    EXPECT_TRUE(CreateDir(sub.c_str(), true, false, false)) << GetLastError();
     EXPECT_TRUE(CreateDir(sub.c_str(), false, false, false)) << "an existing directory is fine";
     EXPECT_FALSE(CreateDir(sub.c_str(), true, false, false));
     EXPECT_EQ(ERROR_ALREADY_EXISTS, errorCode16);
 
+    // Only the directories: nothing of the file's name.
     const std::string file = directory + "eins\\zwei\\drei\\Schaubild.pdf";
-    EXPECT_TRUE(CreateDirPath(file.c_str(), true, false));
-    EXPECT_TRUE(FileExists((directory + "eins\\zwei\\drei").c_str(), nullptr, &sharedFindData));
-    EXPECT_TRUE(fileInfo.isDirectory);
-    EXPECT_FALSE(FileExists(file.c_str(), nullptr, &sharedFindData)) << "the file name is no directory";
+    for (const int pass : {1, 2}) {  // the second time every level is there
+        lastDirAttempted[0] = '\0';
+        EXPECT_TRUE(CreateDirPath(file.c_str(), true, false)) << pass;
+        EXPECT_EQ(directory + "eins\\zwei\\drei", lastDirAttempted) << pass;
+        EXPECT_FALSE(Exists(directory + "eins\\zwei\\drei\\*")) << pass;
+    }
+    EXPECT_TRUE(Exists(directory + "eins\\zwei\\drei") && fileInfo.isDirectory);
+    EXPECT_TRUE(CreateDirPath("Schaubild.pdf", true, false)) << "a bare file name has no directory to create";
 
     const std::string levels = directory + "vier\\fünf";
     EXPECT_TRUE(CreateDirPath(levels.c_str(), false, true));
-    EXPECT_TRUE(FileExists(levels.c_str(), nullptr, &sharedFindData));
+    EXPECT_TRUE(Exists(levels));
     EXPECT_EQ(directory + "vier", lastDirAttempted);
+
+    // A path from the root of the current drive (the prefix's C:): its first level is a
+    // directory, not a server to pass over.
+    char previous[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryA(directory.c_str())) << GetLastError();
+    const bool created = CreateDirPath("\\pelmora-lookup-tests\\eins", false, false);
+    SetCurrentDirectoryA(previous);
+    EXPECT_TRUE(created && Exists("C:\\pelmora-lookup-tests\\eins"));
+    RemoveDirectoryTree("C:\\pelmora-lookup-tests\\");
 }
 
 }

@@ -24,12 +24,9 @@ std::wstring Wide(const std::string& ascii)
     return std::wstring(ascii.begin(), ascii.end());
 }
 
-bool Exists(const std::wstring& path)
-{
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
 
-// What a saved shortcut holds: path, arguments, working directory, icon location, show command.
+// What a saved shortcut holds: path, arguments, working directory, icon location, description,
+// show command.
 std::string ReadShortcut(const std::wstring& file)
 {
     const HRESULT comState = CoInitialize(nullptr);
@@ -40,13 +37,15 @@ std::string ReadShortcut(const std::wstring& file)
                                    reinterpret_cast<void**>(&link))) &&
         SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist))) &&
         SUCCEEDED(persist->Load(file.c_str(), STGM_READ))) {
-        char text[4][MAX_PATH] = {};
+        char text[5][MAX_PATH] = {};
         int iconIndex = -1;
         link->GetPath(text[0], MAX_PATH, nullptr, SLGP_RAWPATH);
         link->GetArguments(text[1], MAX_PATH);
         link->GetWorkingDirectory(text[2], MAX_PATH);
         link->GetIconLocation(text[3], MAX_PATH, &iconIndex);
-        fields = std::string(text[0]) + "|" + text[1] + "|" + text[2] + "|" + text[3] + "," + std::to_string(iconIndex);
+        link->GetDescription(text[4], MAX_PATH);
+        fields = std::string(text[0]) + "|" + text[1] + "|" + text[2] + "|" + text[3] + "," + std::to_string(iconIndex) +
+                 "|" + text[4];
     }
     if (persist != nullptr)
         persist->Release();
@@ -64,6 +63,17 @@ std::string ReadShortcut(const std::wstring& file)
     int showCmd = 0;
     memcpy(&showCmd, header + 60, sizeof(showCmd));
     return fields + "|" + std::to_string(showCmd);
+}
+
+// Whether this WOW64 process sees System32 redirected: a file made there lands in SysWOW64.
+bool System32Redirected()
+{
+    const std::string probe = "pelmora-probe.txt";
+    MakeFile("C:\\windows\\system32\\" + probe, 0);
+    const bool redirected = PathExists("C:\\windows\\syswow64\\" + probe);
+    DeleteFileA(("C:\\windows\\system32\\" + probe).c_str());
+    DeleteFileA(("C:\\windows\\syswow64\\" + probe).c_str());
+    return redirected;
 }
 
 TEST(ShortcutFolder, EverySelectorNamesItsFolderWithAFinalBackslash)
@@ -123,29 +133,26 @@ TEST(Shortcut, IsSavedFoundAgainAndDeletedOnce)
         const char* arguments;
         const char* workingDir;
         const char* iconPath;
+        const char* description;
         int showCmd;
         std::wstring file;  // the name as the shell should see it in UTF-16
         std::string expected;
     } cases[] = {
         {nullptr, false, "Pelmora Verknüpfung", "/p \"Schaubild 1.txt\"", "C:\\windows\\", "shell32.dll",
-         SW_SHOWMINNOACTIVE, Wide(Folder(CSIDL_DESKTOPDIRECTORY)) + L"\\Pelmora Verknüpfung.LNK",
-         notepad + "|/p \"Schaubild 1.txt\"|C:\\windows|shell32.dll,3|7"},
+         "Schaubild der Belegung", SW_SHOWMINNOACTIVE, Wide(Folder(CSIDL_DESKTOPDIRECTORY)) + L"\\Pelmora Verknüpfung.LNK",
+         notepad + "|/p \"Schaubild 1.txt\"|C:\\windows|shell32.dll,3|Schaubild der Belegung|7"},
         // Both levels of the subfolder are missing; the icon comes from the target.
-        {"Pelmora Prüfung\\Schaubilder", true, "Schaubild öffnen", nullptr, nullptr, nullptr, SW_SHOWMAXIMIZED,
-         subfolder + L"\\Schaubilder\\Schaubild öffnen.LNK", notepad + "|||" + notepad + ",3|3"},
+        {"Pelmora Prüfung\\Schaubilder", true, "Schaubild öffnen", nullptr, nullptr, nullptr, nullptr, SW_SHOWMAXIMIZED,
+         subfolder + L"\\Schaubilder\\Schaubild öffnen.LNK", notepad + "|||" + notepad + ",3||3"},
     };
-    for (const auto& c : cases)
-        DeleteFileW(c.file.c_str());
-    RemoveDirectoryW((subfolder + L"\\Schaubilder").c_str());
-    RemoveDirectoryW(subfolder.c_str());
-    ASSERT_FALSE(Exists(subfolder));
     for (const auto& c : cases) {
+        DeleteFileW(c.file.c_str());
         EXPECT_TRUE(CreateShortcut(nullptr, notepad.c_str(), c.arguments, c.folder, c.name, c.workingDir, c.iconPath,
-                                   3, nullptr, c.showCmd, c.common))
+                                   3, c.description, c.showCmd, c.common))
             << c.name;
         EXPECT_EQ(c.expected, ReadShortcut(c.file)) << c.name;
         EXPECT_TRUE(DeleteShortcut(nullptr, c.folder, c.name, c.common)) << c.name;
-        EXPECT_FALSE(Exists(c.file)) << c.name;
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(c.file.c_str())) << c.name;
         EXPECT_FALSE(DeleteShortcut(nullptr, c.folder, c.name, c.common)) << c.name;
     }
     RemoveDirectoryW((subfolder + L"\\Schaubilder").c_str());
@@ -159,131 +166,111 @@ TEST(Shortcut, IsReportedAsFailedWhenNothingIsSaved)
     ASSERT_EQ(static_cast<UINT>(DRIVE_NO_ROOT_DIR), GetDriveTypeA("Q:\\"));
     const std::string longWorkingDir = "C:\\" + std::string(pathCapacity - 3, 'w');
     const std::string longName(pathCapacity - desktop.size() - 4, 'n');  // one too many with ".LNK"
+    // A file of the long name without ".LNK" is not the shortcut: it stays.
+    ASSERT_TRUE(MakeFile(desktop + longName, 1)) << GetLastError();
     const struct {
+        const char* target;
         LPCSTR folder;
         const char* name;
         const char* workingDir;
     } cases[] = {
-        {MAKEINTRESOURCEA(CSIDL_DRIVES), "Pelmora Nirgends", nullptr},
-        {"Q:\\Ablage", "Pelmora Nirgends", nullptr},  // a drive that is not there
-        {nullptr, "Pelmora Nirgends", longWorkingDir.c_str()},
-        {nullptr, longName.c_str(), nullptr},
+        {notepad.c_str(), "Q:\\Ablage", "Pelmora Nirgends", nullptr},  // a drive that is not there
+        {notepad.c_str(), nullptr, "Pelmora Nirgends", longWorkingDir.c_str()},
+        {notepad.c_str(), nullptr, longName.c_str(), nullptr},
+        {nullptr, nullptr, "Pelmora Nirgends", nullptr},  // no target: the steps after it change nothing
     };
     for (const auto& c : cases) {
-        EXPECT_FALSE(CreateShortcut(nullptr, notepad.c_str(), nullptr, c.folder, c.name, c.workingDir, nullptr, 0,
-                                    nullptr, SW_SHOWNORMAL, false))
+        EXPECT_FALSE(CreateShortcut(nullptr, c.target, nullptr, c.folder, c.name, c.workingDir, "shell32.dll", 0,
+                                    "Beschreibung", SW_SHOWNORMAL, false))
             << std::string(c.name).substr(0, 20);
         EXPECT_FALSE(DeleteShortcut(nullptr, c.folder, c.name, false));
     }
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((desktop + "Pelmora Nirgends.LNK").c_str()));
+    EXPECT_FALSE(PathExists(desktop + "Pelmora Nirgends.LNK"));
+    EXPECT_TRUE(PathExists(desktop + longName));
+    DeleteFileA((desktop + longName).c_str());
 }
 
 // The directories as the process really runs: a 32-bit process on 64-bit Windows (WOW64) gets
-// the native and the 32-bit system directory with redirection switched off, and Program Files
-// (x86). In a process native to its Windows the redirection calls fail (error 1), so only
-// whether they were made shows.
-TEST(InstallDirs, AreResolvedForThePlatformTheProcessRunsOn)
+// the native and the 32-bit system directory, and Program Files (x86). Under WOW64 the files
+// the uninstaller makes in System32 land in the native directory, and once it has reverted,
+// System32 is again what it was before: redirected, or not when the caller had switched
+// redirection off itself.
+TEST(InstallDirs, AreResolvedForThePlatformAndRedirectionIsRestored)
 {
-    char saved[3][pathCapacity];
-    memcpy(saved[0], systemDir, pathCapacity);
-    memcpy(saved[1], wow64SystemDir, pathCapacity);
-    memcpy(saved[2], productDir, pathCapacity);
-    const PVOID savedToken = savedRedirection;
-    const bool savedWow64 = isWow64;
-
     const bool wow64 = RunsUnderWow64();
     EXPECT_EQ(wow64, ProbeWow64());
     const std::string programFiles = Folder(CSIDL_PROGRAM_FILES);
-    if (wow64) {
-        EXPECT_EQ("C:\\Program Files (x86)", programFiles);
-    }
-    // A 64-bit process runs on 64-bit Windows; a 32-bit one outside WOW64 on 32-bit Windows,
-    // which has no 32-bit system directory of its own.
-    const bool windows64 = wow64 || sizeof(void*) == 8;
-    PVOID const untouched = reinterpret_cast<PVOID>(0x5A5A);
-    const struct {
-        bool flag;
-        const char* wow64Dir;
-        bool callsFail;
-    } cases[] = {
-        {false, "", false},
-        {true, windows64 ? "C:\\windows\\syswow64\\" : "", !wow64},
-    };
-    for (const auto& c : cases) {
-        isWow64 = c.flag;
-        savedRedirection = untouched;
-        strcpy(wow64SystemDir, "stale");
-        ResolveInstallDirs("Pelmora-Tastatur");
-        EXPECT_EQ(Folder(CSIDL_SYSTEM) + "\\", systemDir) << c.flag;
-        EXPECT_EQ(0, _stricmp(c.wow64Dir, wow64SystemDir)) << wow64SystemDir;
-        EXPECT_EQ(programFiles + "\\Pelmora-Tastatur", productDir) << c.flag;
-        if (c.callsFail) {
-            EXPECT_EQ(nullptr, savedRedirection);
-        } else {
-            EXPECT_EQ(c.flag, savedRedirection != untouched);
-        }
-
-        SetLastError(0xBEEF);
-        RevertFsRedirection();
-        EXPECT_EQ(c.callsFail ? ERROR_INVALID_FUNCTION : 0xBEEF, GetLastError()) << c.flag;
-    }
-
-    memcpy(systemDir, saved[0], pathCapacity);
-    memcpy(wow64SystemDir, saved[1], pathCapacity);
-    memcpy(productDir, saved[2], pathCapacity);
-    savedRedirection = savedToken;
-    isWow64 = savedWow64;
-}
-
-// Under WOW64 the uninstaller's files in System32 land in the native directory, and once it has
-// reverted, System32 is again what it was before: redirected to SysWOW64, or not redirected when
-// the caller had switched redirection off itself.
-TEST(InstallDirs, RedirectionIsOffWhileResolvedAndRestoredAfterwards)
-{
-    if (!RunsUnderWow64())
-        GTEST_SKIP() << "needs a 32-bit process on 64-bit Windows";
     const bool savedWow64 = isWow64;
-    isWow64 = true;
-    const std::string native = "C:\\windows\\sysnative\\";
-    const std::string wow = "C:\\windows\\syswow64\\";
+    isWow64 = wow64;
     for (const bool callerSwitchedOff : {false, true}) {
         PVOID callers = nullptr;
-        if (callerSwitchedOff) {
+        if (callerSwitchedOff && wow64) {
             ASSERT_TRUE(Wow64DisableWow64FsRedirection(&callers)) << GetLastError();
         }
         ResolveInstallDirs("Pelmora-Tastatur");
-        const bool createdWhileOff = MakeFile(std::string(systemDir) + "pelmora-while-off.txt", 0);
-        RevertFsRedirection();
-        const bool createdAfter = MakeFile("C:\\windows\\system32\\pelmora-after.txt", 0);
-        if (callerSwitchedOff)
-            Wow64RevertWow64FsRedirection(callers);
-        EXPECT_TRUE(createdWhileOff && createdAfter) << GetLastError();
-        EXPECT_TRUE(PathExists(native + "pelmora-while-off.txt"));
-        EXPECT_FALSE(PathExists(wow + "pelmora-while-off.txt"));
-        EXPECT_EQ(callerSwitchedOff, PathExists(native + "pelmora-after.txt")) << callerSwitchedOff;
-        EXPECT_EQ(!callerSwitchedOff, PathExists(wow + "pelmora-after.txt")) << callerSwitchedOff;
-        for (const std::string& directory : {native, wow}) {
-            DeleteFileA((directory + "pelmora-while-off.txt").c_str());
-            DeleteFileA((directory + "pelmora-after.txt").c_str());
+        EXPECT_EQ(0, _stricmp(wow64 ? "C:\\windows\\system32\\" : (Folder(CSIDL_SYSTEM) + "\\").c_str(), systemDir));
+        EXPECT_EQ(0, _stricmp(wow64 ? "C:\\windows\\syswow64\\" : "", wow64SystemDir)) << wow64SystemDir;
+        EXPECT_EQ(programFiles + "\\Pelmora-Tastatur", productDir);
+        EXPECT_EQ(wow64 ? "C:\\Program Files (x86)" : programFiles, programFiles);
+        if (wow64) {
+            EXPECT_FALSE(System32Redirected()) << callerSwitchedOff;
         }
+        RevertFsRedirection();
+        if (wow64) {
+            EXPECT_EQ(!callerSwitchedOff, System32Redirected()) << callerSwitchedOff;
+        }
+        if (callerSwitchedOff && wow64)
+            Wow64RevertWow64FsRedirection(callers);
     }
     isWow64 = savedWow64;
 }
 
-// The copy in the temporary directory knows itself by the folder it was copied to, however
-// that folder is written; a program in the folder above it or below it is not the copy.
-TEST(RunsFromDirectory, OnlyTheProgramsOwnFolderInAnyLetterCase)
+// The temporary directory as ANSI calls can open it: its own name, its short form, or at last
+// the Windows directory, never a look-alike of a name outside the code page.
+TEST(TempDir, IsNamedSoThatAnsiCallsReachIt)
+{
+    char savedTmp[MAX_PATH] = "";
+    ASSERT_NE(0u, GetEnvironmentVariableA("TMP", savedTmp, MAX_PATH));
+    const std::string base = FreshDirectory("tempdir-tests");
+    const std::wstring greek = Wide(base) + L"\u03a9\u03bc\u03ad\u03b3\u03b1";
+    ASSERT_TRUE(CreateDirectoryW((greek + L"1").c_str(), nullptr)) << GetLastError();
+    char windows[MAX_PATH];
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    const struct {
+        std::wstring tmp;
+        std::string expected;  // "~": a short form
+    } cases[] = {
+        {Wide(base + "Ablage"), base + "Ablage\\"},
+        {greek + L"1", "~"},
+        {greek + L"2", std::string(windows) + "\\"},  // no short form of a missing directory
+        {Wide(base + std::string(300, 't')), ""},  // too long: refused
+    };
+    for (const auto& c : cases) {
+        SetEnvironmentVariableW(L"TMP", c.tmp.c_str());
+        char path[pathCapacity] = "alt";
+        EXPECT_EQ(!c.expected.empty(), GetTempDir(path)) << c.expected;
+        if (c.expected == "~") {
+            WCHAR longForm[MAX_PATH] = L"";
+            GetLongPathNameW(Wide(path).c_str(), longForm, MAX_PATH);
+            EXPECT_EQ(c.tmp + L"\\", longForm) << path;
+        } else {
+            EXPECT_EQ(0, _stricmp(c.expected.c_str(), path)) << path;
+        }
+    }
+    SetEnvironmentVariableA("TMP", savedTmp);
+    RemoveDirectoryW((greek + L"1").c_str());
+    RemoveDirectoryTree(base);
+}
+
+// The copy in the temporary directory knows itself by the folder it was copied to, in any
+// letter case (the invocation check tests that); a program in the folder above it or below it
+// is not the copy.
+TEST(RunsFromDirectory, OnlyTheProgramsOwnFolder)
 {
     const std::string own = BuiltProgramPath("");
-    std::string upper = own;
-    CharUpperBuffA(&upper[0], upper.size());
-    const std::string parent = own.substr(0, own.rfind('\\', own.size() - 2) + 1);
-    const struct {
-        std::string directory;
-        bool expected;
-    } cases[] = {{own, true}, {upper, true}, {parent, false}, {own + "unten\\", false}};
-    for (const auto& c : cases)
-        EXPECT_EQ(c.expected, RunsFromDirectory(c.directory.c_str())) << c.directory;
+    EXPECT_TRUE(RunsFromDirectory(own.c_str()));
+    EXPECT_FALSE(RunsFromDirectory(own.substr(0, own.rfind('\\', own.size() - 2) + 1).c_str()));
+    EXPECT_FALSE(RunsFromDirectory((own + "unten\\").c_str()));
 }
 
 }

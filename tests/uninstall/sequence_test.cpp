@@ -5,56 +5,71 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
-#include <map>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "fs/shell.h"
 #include "kblayout/layouts.h"
+#include "shell/environment.h"
+#include "shell/startup.h"
 #include "support.h"
 #include "text/msgbox.h"
+#include "uninstall/invocation.h"
 #include "uninstall/product.h"
 
 namespace {
 
 typedef RegistryValues Values;
+typedef std::vector<std::string> Boxes;
 
 const char product[] = "a0010407";
 const char driver[] = "Pelmora AltGrLinks (V3.04)";
 const char entryPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tastaturbelegung Pelmora AltGrLinks (V3.04)";
 const char otherEntryPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Anderes Programm";
-const char cataloguePath[] = "System\\CurrentControlSet\\Control\\Keyboard Layouts";
+const std::string catalogue = "System\\CurrentControlSet\\Control\\Keyboard Layouts\\";
+const char preloadPath[] = "Keyboard Layout\\Preload";
+const char substitutesPath[] = "Keyboard Layout\\Substitutes";
 
 // Boxes as "Q:", "I:", "W:" (the program's caption) or "T:" (a file operation's report), then
 // the text; the hook answers from `answers` in order.
-std::vector<std::string> shown;
+Boxes shown;
 std::vector<int> answers;
 
 int AnswerBox(HWND, const char* text, const char* caption, UINT type)
 {
     const bool report = strcmp(caption, "Tastaturtreiber-Deinstallation") == 0;
     EXPECT_TRUE(report || strcmp(caption, "Uninstall_Pelmoradrv") == 0) << caption;
-    const char* kind = type == (MB_YESNO | MB_ICONQUESTION) ? "Q:"
-                       : type == MB_ICONINFORMATION        ? "I:"
-                       : report                            ? "T:"
-                                                           : "W:";
     EXPECT_TRUE(type == (MB_YESNO | MB_ICONQUESTION) || type == MB_ICONINFORMATION || type == MB_ICONEXCLAMATION);
+    const char* kind = type == (MB_YESNO | MB_ICONQUESTION) ? "Q:" : type == MB_ICONINFORMATION ? "I:" : report ? "T:" : "W:";
     shown.push_back(kind + std::string(text));
-    if (answers.empty())
-        return IDOK;
-    const int answer = answers.front();
-    answers.erase(answers.begin());
+    const int answer = answers.empty() ? IDOK : answers.front();
+    if (!answers.empty())
+        answers.erase(answers.begin());
     return answer;
 }
 
-// The sources of the pending renames (up to the first deletion's empty target), taken out of the prefix's real registry so that the test
-// program is not deleted at the next start of Wine.
+// A report of a file operation ends in the system's text: a box expected with a final '*'
+// needs only to start so.
+void ExpectBoxes(const Boxes& expected, const std::string& what)
+{
+    ASSERT_EQ(expected.size(), shown.size()) << what << testing::PrintToString(shown);
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const std::string& box = expected[i];
+        const bool prefix = !box.empty() && box.back() == '*';
+        EXPECT_EQ(prefix ? box.substr(0, box.size() - 1) : box, prefix ? shown[i].substr(0, box.size() - 1) : shown[i])
+            << what << " " << i;
+    }
+}
+
+// The sources of the pending renames, taken out of the prefix's real registry so that the
+// test program is not deleted at the next start of Wine.
 std::vector<std::string> TakePendingDeletions()
 {
-    const char sessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
     std::vector<std::string> paths;
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, sessionManager, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_ALL_ACCESS,
+                      &key) != ERROR_SUCCESS)
         return paths;
     std::string data(65536, '\0');
     DWORD size = data.size();
@@ -68,6 +83,23 @@ std::vector<std::string> TakePendingDeletions()
     return paths;
 }
 
+const std::string confirmation = std::string("Q:Soll folgender Tastatur-Treiber deinstalliert werden?\n\n") + driver;
+const std::string finalReport = std::string("I:Folgender Tastatur-Treiber wurde deinstalliert:\n") + driver;
+const std::string problem = std::string("Q:Problem bei Deinstallation von ") + driver + ":\n";
+const std::string warning = std::string("I:Warnung bei Deinstallation von ") + driver + ":\n";
+
+std::string MissingDll(const std::string& path)
+{
+    return problem + "Treiberdatei nicht (mehr) vorhanden:\n  " + path + "\n\nTrotzdem fortfahren?";
+}
+
+Boxes DllInUse(const std::string& path)
+{
+    return {confirmation, "T:Folgende Datei kann nicht gelöscht werden:\n" + path + "\n\nFehlercode 32:\n*",
+            std::string("I:Fehler bei Deinstallation von ") + driver +
+                ":\nFolgende Treiberdatei konnte nicht gelöscht werden:\n  " + path};
+}
+
 class SequenceTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -77,26 +109,23 @@ protected:
         strcpy(systemDir, (base + "system32\\").c_str());
         strcpy(wow64SystemDir, (base + "syswow64\\").c_str());
         strcpy(productDir, (base + "Pelmora-Tastatur").c_str());
-        CreateDirectoryA(systemDir, nullptr);
-        CreateDirectoryA(wow64SystemDir, nullptr);
-        CreateDirectoryA(productDir, nullptr);
+        for (const char* directory : {systemDir, wow64SystemDir, productDir})
+            CreateDirectoryA(directory, nullptr);
         dll = std::string(systemDir) + "Pelmoradrv.DLL";
+        wow64Dll = std::string(wow64SystemDir) + "Pelmoradrv.DLL";
         ASSERT_TRUE(MakeFile(dll, 4096));
-        for (const char* name : {"Uninstall_Pelmoradrv.exe", "Tastaturbelegung Pelmora Schaubild.pdf",
-                                 "Tastaturbelegung Pelmora Schaubild.ico"})
+        for (const char* name : {uninstallerCopyName, chartPdfFileName, chartIconFileName})
             ASSERT_TRUE(MakeFile(std::string(productDir) + "\\" + name, 100));
         char desktop[MAX_PATH];
         ASSERT_EQ(S_OK, SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, desktop));
         shortcut = std::string(desktop) + "\\Tastaturbelegung Pelmora Schaubild.LNK";
         otherDesktopFile = std::string(desktop) + "\\Notizen.txt";
-        ASSERT_TRUE(MakeFile(shortcut, 10));
-        ASSERT_TRUE(MakeFile(otherDesktopFile, 10));
+        ASSERT_TRUE(MakeFile(shortcut, 10) && MakeFile(otherDesktopFile, 10));
 
-        WriteRegistryValues(HKEY_CURRENT_USER, "Keyboard Layout\\Preload", {{"1", "00000407"}, {"2", "d0010407"}});
-        WriteRegistryValues(HKEY_CURRENT_USER, "Keyboard Layout\\Substitutes", {{"d0010407", product}});
-        WriteRegistryValues(HKEY_LOCAL_MACHINE, std::string(cataloguePath) + "\\00000407", {{"Layout File", "KBDGR.DLL"}});
-        WriteRegistryValues(HKEY_LOCAL_MACHINE, std::string(cataloguePath) + "\\" + product,
-                    {{"Layout File", "Pelmoradrv.DLL"}, {"Layout Text", "Deutsch (Pelmora)"}});
+        WriteRegistryValues(HKEY_CURRENT_USER, preloadPath, {{"1", "00000407"}, {"2", "d0010407"}});
+        WriteRegistryValues(HKEY_CURRENT_USER, substitutesPath, {{"d0010407", product}});
+        WriteRegistryValues(HKEY_LOCAL_MACHINE, catalogue + "00000407", {{"Layout File", "KBDGR.DLL"}});
+        SetLayout({{"Layout File", "Pelmoradrv.DLL"}, {"Layout Text", "Deutsch (Pelmora)"}});
         WriteRegistryValues(HKEY_LOCAL_MACHINE, entryPath, {{"DisplayName", "Pelmora"}, {"UninstallString", "x"}});
         WriteRegistryValues(HKEY_LOCAL_MACHINE, otherEntryPath, {{"DisplayName", "Anderes"}});
 
@@ -119,253 +148,202 @@ protected:
         DeleteFileA(shortcut.c_str());
         DeleteFileA(otherDesktopFile.c_str());
     }
-
-    void Run(std::vector<int> given)
+    static void SetLayout(const Values& values)
     {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, (catalogue + product).c_str());
+        WriteRegistryValues(HKEY_LOCAL_MACHINE, catalogue + product, values);
+    }
+    static void SetPreload(const Values& values)
+    {
+        RegDeleteTreeA(HKEY_CURRENT_USER, preloadPath);
+        WriteRegistryValues(HKEY_CURRENT_USER, preloadPath, values);
+    }
+    void Run(const std::vector<int>& given, const Boxes& boxes, const std::string& what)
+    {
+        shown.clear();
         answers = given;
-        EXPECT_FALSE(RunUninstall());
+        EXPECT_FALSE(RunUninstall()) << what;
+        ExpectBoxes(boxes, what);
     }
-
-    static void ExpectBoxes(const std::vector<std::string>& expected)
+    void ExpectNothingChanged(const std::string& what)
     {
-        ASSERT_EQ(expected.size(), shown.size()) << testing::PrintToString(shown);
-        for (size_t i = 0; i < expected.size(); ++i) {
-            const std::string& box = expected[i];
-            // A report of a file operation ends in the system's text: its start is enough.
-            if (!box.empty() && box.back() == '*')
-                EXPECT_EQ(box.substr(0, box.size() - 1), shown[i].substr(0, box.size() - 1)) << i;
-            else
-                EXPECT_EQ(box, shown[i]) << i;
-        }
+        EXPECT_EQ((Values{{"1", "00000407"}, {"2", "d0010407"}}), ReadRegistryValues(HKEY_CURRENT_USER, preloadPath));
+        EXPECT_TRUE(RegistryKeyExists(HKEY_LOCAL_MACHINE, catalogue + product)) << what;
+        EXPECT_TRUE(RegistryKeyExists(HKEY_LOCAL_MACHINE, entryPath)) << what;
+        EXPECT_TRUE(PathExists(shortcut) && PathExists(std::string(productDir) + "\\" + uninstallerCopyName)) << what;
     }
-
-    void ExpectNothingChanged()
+    void ExpectUninstalled(const std::string& what)
     {
-        EXPECT_TRUE(PathExists(dll));
-        EXPECT_EQ((Values{{"1", "00000407"}, {"2", "d0010407"}}), ReadRegistryValues(HKEY_CURRENT_USER, "Keyboard Layout\\Preload"));
-        EXPECT_TRUE(RegistryKeyExists(HKEY_LOCAL_MACHINE, std::string(cataloguePath) + "\\" + product));
-        EXPECT_TRUE(RegistryKeyExists(HKEY_LOCAL_MACHINE, entryPath));
-        EXPECT_TRUE(PathExists(shortcut));
-        EXPECT_TRUE(PathExists(std::string(productDir) + "\\Uninstall_Pelmoradrv.exe"));
-    }
-
-    void ExpectUninstalled()
-    {
-        EXPECT_FALSE(PathExists(dll));
-        EXPECT_EQ((Values{{"1", "00000407"}}), ReadRegistryValues(HKEY_CURRENT_USER, "Keyboard Layout\\Preload"));
-        EXPECT_EQ(Values(), ReadRegistryValues(HKEY_CURRENT_USER, "Keyboard Layout\\Substitutes"));
-        EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, std::string(cataloguePath) + "\\" + product));
-        EXPECT_TRUE(RegistryKeyExists(HKEY_LOCAL_MACHINE, std::string(cataloguePath) + "\\00000407"));
-        EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, entryPath));
-        EXPECT_TRUE(RegistryKeyExists(HKEY_LOCAL_MACHINE, otherEntryPath));
-        EXPECT_FALSE(PathExists(shortcut));
-        EXPECT_TRUE(PathExists(otherDesktopFile));
+        EXPECT_FALSE(PathExists(dll)) << what;
+        EXPECT_EQ((Values{{"1", "00000407"}}), ReadRegistryValues(HKEY_CURRENT_USER, preloadPath)) << what;
+        EXPECT_EQ(Values(), ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath)) << what;
+        EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, catalogue + product)) << what;
+        EXPECT_TRUE(RegistryKeyExists(HKEY_LOCAL_MACHINE, catalogue + "00000407")) << what;
+        EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, entryPath)) << what;
+        EXPECT_TRUE(RegistryKeyExists(HKEY_LOCAL_MACHINE, otherEntryPath)) << what;
+        EXPECT_FALSE(PathExists(shortcut)) << what;
+        EXPECT_TRUE(PathExists(otherDesktopFile)) << what;
     }
 
     std::string base;
     std::string dll;
+    std::string wow64Dll;
     std::string shortcut;
     std::string otherDesktopFile;
-    std::vector<std::string> pending;
 };
-
-const std::string confirmation = std::string("Q:Soll folgender Tastatur-Treiber deinstalliert werden?\n\n") + driver;
-const std::string finalReport = std::string("I:Folgender Tastatur-Treiber wurde deinstalliert:\n") + driver;
 
 TEST_F(SequenceTest, UninstallsEverythingAfterTheUsersYes)
 {
-    Run({IDYES});
-    ExpectBoxes({confirmation, finalReport});
-    ExpectUninstalled();
+    Run({IDYES}, {confirmation, finalReport}, "yes");
+    ExpectUninstalled("yes");
     EXPECT_FALSE(PathExists(productDir));
     char self[MAX_PATH];
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     CloseRegistrySandbox();
-    pending = TakePendingDeletions();
-    EXPECT_EQ(std::vector<std::string>{std::string("\\??\\") + self}, pending)
+    EXPECT_EQ(std::vector<std::string>{std::string("\\??\\") + self}, TakePendingDeletions())
         << "the running program, to be deleted at the next start";
-}
-
-TEST_F(SequenceTest, NoAtTheConfirmationChangesNothing)
-{
-    Run({IDNO});
-    ExpectBoxes({confirmation, "I:Deinstallation abgebrochen."});
-    ExpectNothingChanged();
 }
 
 TEST_F(SequenceTest, RefusesBeforeAskingWhenTheInstallationIsNotWhatItShouldBe)
 {
     const std::string keyLines = std::string("\nTreiber: ") + driver + "\nKey: a0010407\nDLL: Pelmoradrv.DLL";
+    const std::string keyText = "W:Der Registry-Key des zu deinstallierenden Tastaturtreibers ";
     const struct {
         const char* what;
-        Values layoutValues;
-        Values preload;
+        std::function<void()> prepare;
         std::string warning;
     } cases[] = {
-        {"no driver file named", {{"Layout Text", "x"}}, {{"1", "00000407"}, {"2", "d0010407"}},
-         "W:Der Registry-Key des zu deinstallierenden Tastaturtreibers enthält keine Treiberdatei-Angabe." + keyLines},
-        {"another driver file", {{"Layout File", "Fremd.DLL"}}, {{"1", "00000407"}, {"2", "d0010407"}},
-         std::string("W:Der Registry-Key des zu deinstallierenden Tastaturtreibers enthält eine andere "
-                     "Treiberdatei-Angabe als zum Zeitpunkt der Installation.\nAus Sicherheitsgründen wird daher die "
-                     "Deinstallation jetzt nicht durchgeführt.\nTreiber: ") +
+        {"no driver file named", [] { SetLayout({{"Layout Text", "x"}}); },
+         keyText + "enthält keine Treiberdatei-Angabe." + keyLines},
+        {"another driver file", [] { SetLayout({{"Layout File", "Fremd.DLL"}}); },
+         keyText + "enthält eine andere Treiberdatei-Angabe als zum Zeitpunkt der Installation.\nAus "
+                   "Sicherheitsgründen wird daher die Deinstallation jetzt nicht durchgeführt.\nTreiber: " +
              driver + "\nKey: a0010407\nDLL bei Installation: Pelmoradrv.DLL\nDLL jetzt: Fremd.DLL"},
-        {"the only layout", {{"Layout File", "Pelmoradrv.DLL"}}, {{"1", "d0010407"}},
+        {"the only layout", [] { SetPreload({{"1", "d0010407"}}); },
          "W:In den Windows-Spracheinstellungen ist die zu deinstallierende Tastaturbelegung derzeit als einzig "
          "auswählbare Belegung hinterlegt.\nBitte Wählen Sie dort erst eine andere Tastaturbelegung, bevor Sie die "
          "hier gewählte deinstallieren."},
+        {"no such layout", [] { strcpy(layoutKey, "b0090407"); },
+         keyText + "wurde nicht gefunden.\nTreiber: " + driver + "\nKey: b0090407\nDLL: Pelmoradrv.DLL"},
+        // A Substitutes key that cannot be read; a missing one is an empty list.
+        {"Substitutes refused",
+         [] {
+             RegDeleteKeyA(HKEY_CURRENT_USER, substitutesPath);
+             WriteRefusedKey(HKEY_CURRENT_USER, substitutesPath);
+         },
+         "W:Fehler beim Öffnen des Registry-Keys HKEY_CURRENT_USER\\Keyboard Layout\\Substitutes"},
     };
     for (const auto& c : cases) {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, (std::string(cataloguePath) + "\\" + product).c_str());
-        WriteRegistryValues(HKEY_LOCAL_MACHINE, std::string(cataloguePath) + "\\" + product, c.layoutValues);
-        RegDeleteTreeA(HKEY_CURRENT_USER, "Keyboard Layout\\Preload");
-        WriteRegistryValues(HKEY_CURRENT_USER, "Keyboard Layout\\Preload", c.preload);
-        shown.clear();
-        Run({});
-        ExpectBoxes({c.warning});
-        EXPECT_TRUE(PathExists(dll)) << c.what;
+        c.prepare();
+        Run({}, {c.warning}, c.what);
+        EXPECT_TRUE(PathExists(dll) && RegistryKeyExists(HKEY_LOCAL_MACHINE, entryPath)) << c.what;
+        RegDeleteKeyA(HKEY_CURRENT_USER, substitutesPath);
+        TearDown();
+        SetUp();
     }
-
-    strcpy(layoutKey, "b0090407");
-    shown.clear();
-    Run({});
-    ExpectBoxes({std::string("W:Der Registry-Key des zu deinstallierenden Tastaturtreibers wurde nicht "
-                             "gefunden.\nTreiber: ") +
-                 driver + "\nKey: b0090407\nDLL: Pelmoradrv.DLL"});
-
-    // A Substitutes key that cannot be read; a missing one is an empty list (below).
-    RegDeleteKeyA(HKEY_CURRENT_USER, "Keyboard Layout\\Substitutes");
-    WriteRefusedKey(HKEY_CURRENT_USER, "Keyboard Layout\\Substitutes");
-    shown.clear();
-    Run({});
-    ExpectBoxes({"W:Fehler beim Öffnen des Registry-Keys HKEY_CURRENT_USER\\Keyboard Layout\\Substitutes"});
-    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_CURRENT_USER, "Keyboard Layout\\Substitutes"));
 }
 
-TEST_F(SequenceTest, MissingSubstitutesKeyIsAnEmptyList)
+TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
 {
-    // No Preload entry then stands for the product's layout: the user's lists stay as they are.
-    RegDeleteKeyA(HKEY_CURRENT_USER, "Keyboard Layout\\Substitutes");
-    Run({IDYES});
-    ExpectBoxes({confirmation, finalReport});
-    EXPECT_FALSE(PathExists(dll));
-    EXPECT_EQ((Values{{"1", "00000407"}, {"2", "d0010407"}}), ReadRegistryValues(HKEY_CURRENT_USER, "Keyboard Layout\\Preload"));
-    EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, "Keyboard Layout\\Substitutes"));
-    EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, std::string(cataloguePath) + "\\" + product));
-}
-
-TEST_F(SequenceTest, DriverFileNamedInOtherLetterCaseIsAccepted)
-{
-    WriteRegistryValues(HKEY_LOCAL_MACHINE, std::string(cataloguePath) + "\\" + product, {{"Layout File", "PELMORADRV.dll"}});
-    Run({IDYES});
-    ExpectBoxes({confirmation, finalReport});
-    ExpectUninstalled();
-}
-
-TEST_F(SequenceTest, MissingDriverFileAsksWhetherToGoOn)
-{
-    DeleteFileA(dll.c_str());
-    const std::string question = std::string("Q:Problem bei Deinstallation von ") + driver +
-                                 ":\nTreiberdatei nicht (mehr) vorhanden:\n  " + dll + "\n\nTrotzdem fortfahren?";
-    Run({IDYES, IDNO});
-    ExpectBoxes({confirmation, question});
-    EXPECT_TRUE(RegistryKeyExists(HKEY_LOCAL_MACHINE, entryPath)) << "No ends the sequence";
-
-    shown.clear();
-    Run({IDYES, IDYES});
-    ExpectBoxes({confirmation, question, finalReport});
-    ExpectUninstalled();
-}
-
-TEST_F(SequenceTest, DriverFileInUseEndsWithTheInstallationWhole)
-{
-    const HANDLE holder = CreateFileA(dll.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    Run({IDYES});
-    CloseHandle(holder);
-    ExpectBoxes({confirmation, "T:Folgende Datei kann nicht gelöscht werden:\n" + dll + "\n\nFehlercode 32:\n*",
-                 std::string("I:Fehler bei Deinstallation von ") + driver +
-                     ":\nFolgende Treiberdatei konnte nicht gelöscht werden:\n  " + dll});
-    ExpectNothingChanged();
-}
-
-TEST_F(SequenceTest, LeftoversInTheProductFolderAreWarningsOnly)
-{
-    const std::string pdf = std::string(productDir) + "\\Tastaturbelegung Pelmora Schaubild.pdf";
-    SetFileAttributesA(pdf.c_str(), FILE_ATTRIBUTE_READONLY);
-    ASSERT_TRUE(MakeFile(std::string(productDir) + "\\fremd.txt", 1));
-    Run({IDYES});
-    ExpectBoxes({confirmation, "T:Folgende Datei kann nicht gelöscht werden:\n" + pdf + "\n\nFehlercode 5:\n*",
-                 std::string("I:Warnung bei Deinstallation von ") + driver +
-                     ":\nFolgende Hilfsdatei konnte nicht gelöscht werden:\n  " + pdf,
-                 std::string("T:Folgendes Verzeichnis kann nicht gelöscht werden:\n") + productDir +
-                     "\n\nFehlercode 145:\n*",
-                 std::string("I:Warnung bei Deinstallation von ") + driver +
-                     ":\nFolgendes Hilfsverzeichnis konnte nicht entfernt werden (möglicherweise ist es nicht "
-                     "leer):\n  " +
-                     productDir,
-                 finalReport});
-    ExpectUninstalled();
-    EXPECT_FALSE(PathExists(std::string(productDir) + "\\Uninstall_Pelmoradrv.exe"));
-}
-
-TEST_F(SequenceTest, DefaultLayoutRemovedAndTheWow64CopyDeleted)
-{
-    RegDeleteTreeA(HKEY_CURRENT_USER, "Keyboard Layout\\Preload");
-    WriteRegistryValues(HKEY_CURRENT_USER, "Keyboard Layout\\Preload", {{"1", "d0010407"}, {"2", "00000407"}});
-    const std::string wow64Dll = std::string(wow64SystemDir) + "Pelmoradrv.DLL";
-    ASSERT_TRUE(MakeFile(wow64Dll, 4096));
-    isWow64 = true;
-    Run({IDYES});
-    ExpectBoxes({confirmation, finalReport});
-    ExpectUninstalled();
-    EXPECT_FALSE(PathExists(wow64Dll));
-}
-
-// A system directory that the system could not name leaves the DLL's bare name, which would
-// reach a file of that name in the current directory: the DLL counts as missing there instead.
-TEST_F(SequenceTest, UnknownSystemDirectoryNeverReachesTheCurrentDirectory)
-{
-    const struct {
-        const char* what;
-        bool systemDirKnown;
-        std::vector<int> answers;
-        std::vector<std::string> boxes;
-    } cases[] = {
-        {"system directory unknown", false, {IDYES, IDYES},
-         {confirmation,
-          std::string("Q:Problem bei Deinstallation von ") + driver +
-              ":\nTreiberdatei nicht (mehr) vorhanden:\n  Pelmoradrv.DLL\n\nTrotzdem fortfahren?",
-          finalReport}},
-        {"WOW64 system directory unknown", true, {IDYES}, {confirmation, finalReport}},
-    };
+    const std::string pdf = std::string(productDir) + "\\" + chartPdfFileName;
+    HANDLE holder = INVALID_HANDLE_VALUE;
+    // A system directory that the system could not name leaves the DLL's bare name, which would
+    // reach a file of that name in the current directory: the DLL counts as missing there instead.
     char previous[MAX_PATH];
     GetCurrentDirectoryA(MAX_PATH, previous);
-    for (const auto& c : cases) {
-        if (&c != &cases[0]) {
-            TearDown();
-            SetUp();
-        }
-        const std::string current = base + "aktuell\\";
-        ASSERT_TRUE(CreateDirectoryA(current.c_str(), nullptr));
-        ASSERT_TRUE(MakeFile(current + "Pelmoradrv.DLL", 4096));
-        const std::string wow64Dll = std::string(wow64SystemDir) + "Pelmoradrv.DLL";
-        ASSERT_TRUE(MakeFile(wow64Dll, 4096));
-        if (c.systemDirKnown) {
-            wow64SystemDir[0] = '\0';
-        } else {
-            systemDir[0] = '\0';
-            DeleteFileA(dll.c_str());
-        }
+    const std::string current = base + "aktuell\\";
+    const auto fromCurrent = [&](char* unknownDir) {
+        CreateDirectoryA(current.c_str(), nullptr);
+        MakeFile(current + "Pelmoradrv.DLL", 4096);
+        MakeFile(wow64Dll, 4096);
+        unknownDir[0] = '\0';
         isWow64 = true;
         SetCurrentDirectoryA(current.c_str());
-        Run(c.answers);
+    };
+    const struct {
+        const char* what;
+        std::function<void()> prepare;
+        std::vector<int> answers;
+        Boxes boxes;
+        bool uninstalled;
+    } cases[] = {
+        {"no at the confirmation", [] {}, {IDNO}, {confirmation, "I:Deinstallation abgebrochen."}, false},
+        {"driver file named in other letter case", [] { SetLayout({{"Layout File", "PELMORADRV.dll"}}); }, {IDYES},
+         {confirmation, finalReport}, true},
+        {"driver file missing, no", [this] { DeleteFileA(dll.c_str()); }, {IDYES, IDNO},
+         {confirmation, MissingDll(dll)}, false},
+        {"driver file missing, yes", [this] { DeleteFileA(dll.c_str()); }, {IDYES, IDYES},
+         {confirmation, MissingDll(dll), finalReport}, true},
+        {"driver file in use",
+         [&] {
+             holder = CreateFileA(dll.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+         },
+         {IDYES}, DllInUse(dll), false},
+        {"default layout and the WOW64 copy",
+         [this] {
+             SetPreload({{"1", "d0010407"}, {"2", "00000407"}});
+             isWow64 = true;
+             MakeFile(wow64Dll, 4096);
+         },
+         {IDYES}, {confirmation, finalReport}, true},
+        {"system directory unknown",
+         [&] {
+             fromCurrent(systemDir);
+             DeleteFileA(dll.c_str());
+         },
+         {IDYES, IDYES}, {confirmation, MissingDll("Pelmoradrv.DLL"), finalReport}, true},
+        {"WOW64 system directory unknown", [&] { fromCurrent(wow64SystemDir); }, {IDYES}, {confirmation, finalReport},
+         true},
+        // Leftovers in the product folder and a catalogue key that will not go are warnings only.
+        {"leftovers",
+         [&] {
+             SetFileAttributesA(pdf.c_str(), FILE_ATTRIBUTE_READONLY);
+             MakeFile(std::string(productDir) + "\\fremd.txt", 1);
+             WriteRefusedKey(HKEY_LOCAL_MACHINE, catalogue + product + "\\gesperrt");
+         },
+         {IDYES},
+         {confirmation,
+          "W:Warnung:\nFehler beim Löschen des Registry-Keys System\\CurrentControlSet\\Control\\Keyboard Layouts - "
+          "a0010407",
+          "T:Folgende Datei kann nicht gelöscht werden:\n" + pdf + "\n\nFehlercode 5:\n*",
+          warning + "Folgende Hilfsdatei konnte nicht gelöscht werden:\n  " + pdf,
+          std::string("T:Folgendes Verzeichnis kann nicht gelöscht werden:\n") + productDir + "\n\nFehlercode 145:\n*",
+          warning + "Folgendes Hilfsverzeichnis konnte nicht entfernt werden (möglicherweise ist es nicht leer):\n  " +
+              productDir,
+          finalReport},
+         false},
+    };
+    for (const auto& c : cases) {
+        c.prepare();
+        Run(c.answers, c.boxes, c.what);
         SetCurrentDirectoryA(previous);
-        ExpectBoxes(c.boxes);
-        ExpectUninstalled();
-        EXPECT_TRUE(PathExists(current + "Pelmoradrv.DLL")) << c.what;
-        EXPECT_EQ(c.systemDirKnown, PathExists(wow64Dll)) << c.what;
+        EXPECT_TRUE(!PathExists(current) || PathExists(current + "Pelmoradrv.DLL")) << c.what;
+        if (holder != INVALID_HANDLE_VALUE)
+            CloseHandle(holder);
+        holder = INVALID_HANDLE_VALUE;
+        if (c.uninstalled) {
+            ExpectUninstalled(c.what);
+            EXPECT_EQ(wow64SystemDir[0] == '\0', PathExists(wow64Dll)) << c.what;
+        } else if (shown.back() == finalReport) {
+            EXPECT_FALSE(PathExists(dll) || PathExists(std::string(productDir) + "\\" + uninstallerCopyName));
+            EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, entryPath));
+            RegDeleteKeyA(HKEY_LOCAL_MACHINE, (catalogue + product + "\\gesperrt").c_str());
+        } else {
+            ExpectNothingChanged(c.what);
+        }
+        TearDown();
+        SetUp();
     }
 }
 
+// Whether this WOW64 process sees System32 redirected: a file made there lands in SysWOW64.
+bool System32Redirected()
+{
+    MakeFile("C:\\windows\\system32\\pelmora-probe.txt", 0);
+    const bool redirected = PathExists("C:\\windows\\syswow64\\pelmora-probe.txt");
+    DeleteFileA("C:\\windows\\system32\\pelmora-probe.txt");
+    DeleteFileA("C:\\windows\\syswow64\\pelmora-probe.txt");
+    return redirected;
 }
 
 // A 32-bit uninstaller on 64-bit Windows works on the real system directories: the native DLL
@@ -378,58 +356,93 @@ TEST_F(SequenceTest, UnderWow64TheNativeDllDecidesAndRedirectionIsRestored)
     const std::string nativeDll = "C:\\windows\\sysnative\\Pelmoradrv.DLL";
     const std::string wowDll = "C:\\windows\\syswow64\\Pelmoradrv.DLL";
     const std::string shownDll = "C:\\windows\\system32\\Pelmoradrv.DLL";
-    const std::string question = std::string("Q:Problem bei Deinstallation von ") + driver +
-                                 ":\nTreiberdatei nicht (mehr) vorhanden:\n  " + shownDll + "\n\nTrotzdem fortfahren?";
     const struct {
         const char* what;
         bool nativePresent;
         bool locked;
         std::vector<int> answers;
-        std::vector<std::string> boxes;
-        bool uninstalled;
+        Boxes boxes;
     } cases[] = {
-        {"both present", true, false, {IDYES}, {confirmation, finalReport}, true},
-        {"native in use", true, true, {IDYES},
-         {confirmation, "T:Folgende Datei kann nicht gelöscht werden:\n" + shownDll + "\n\nFehlercode 32:\n*",
-          std::string("I:Fehler bei Deinstallation von ") + driver +
-              ":\nFolgende Treiberdatei konnte nicht gelöscht werden:\n  " + shownDll},
-         false},
-        {"native missing", false, false, {IDYES, IDNO}, {confirmation, question}, false},
+        {"both present", true, false, {IDYES}, {confirmation, finalReport}},
+        {"native in use", true, true, {IDYES}, DllInUse(shownDll)},
+        {"native missing", false, false, {IDYES, IDNO}, {confirmation, MissingDll(shownDll)}},
     };
     const std::string fakeProductDir = productDir;
     for (const auto& c : cases) {
-        if (&c != &cases[0]) {
-            TearDown();
-            SetUp();
-        }
+        const bool uninstalled = c.boxes.back() == finalReport;
         dll = nativeDll;
         DeleteFileA(nativeDll.c_str());
-        ASSERT_TRUE(!c.nativePresent || MakeFile(nativeDll, 4096)) << GetLastError();
-        ASSERT_TRUE(MakeFile(wowDll, 4096)) << GetLastError();
+        ASSERT_TRUE((!c.nativePresent || MakeFile(nativeDll, 4096)) && MakeFile(wowDll, 4096)) << GetLastError();
         const HANDLE holder = c.locked ? CreateFileA(nativeDll.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                                      OPEN_EXISTING, 0, nullptr)
                                        : INVALID_HANDLE_VALUE;
         isWow64 = true;
         ResolveInstallDirs(productFolderName);
         strcpy(productDir, fakeProductDir.c_str());
-        Run(c.answers);
+        Run(c.answers, c.boxes, c.what);
         if (holder != INVALID_HANDLE_VALUE)
             CloseHandle(holder);
-        ExpectBoxes(c.boxes);
-        if (c.uninstalled) {
-            ExpectUninstalled();
-        } else {
-            EXPECT_TRUE(RegistryKeyExists(HKEY_LOCAL_MACHINE, entryPath)) << c.what;
-            EXPECT_EQ(c.nativePresent, PathExists(nativeDll)) << c.what;
-        }
-        EXPECT_EQ(!c.uninstalled, PathExists(wowDll)) << c.what;
-
-        const std::string after = "C:\\windows\\system32\\pelmora-after.txt";
-        EXPECT_TRUE(MakeFile(after, 0));
-        EXPECT_TRUE(PathExists("C:\\windows\\syswow64\\pelmora-after.txt")) << c.what;
-        EXPECT_FALSE(PathExists("C:\\windows\\sysnative\\pelmora-after.txt")) << c.what;
-        DeleteFileA(after.c_str());
+        if (uninstalled)
+            ExpectUninstalled(c.what);
+        EXPECT_NE(uninstalled, RegistryKeyExists(HKEY_LOCAL_MACHINE, entryPath)) << c.what;
+        EXPECT_EQ(c.nativePresent && !uninstalled, PathExists(nativeDll)) << c.what;
+        EXPECT_EQ(!uninstalled, PathExists(wowDll)) << c.what;
+        EXPECT_TRUE(System32Redirected()) << c.what;
         DeleteFileA(nativeDll.c_str());
         DeleteFileA(wowDll.c_str());
+        TearDown();
+        SetUp();
     }
+}
+
+// The installed uninstaller hands over to a copy of itself in the temporary directory; the copy
+// knows itself by that folder in any letter case. Every refusal on the way leaves System32
+// redirected again.
+TEST_F(SequenceTest, InvocationMovesToTheTemporaryDirectoryOrSaysWhyNot)
+{
+    char savedTmp[MAX_PATH] = "";
+    ASSERT_NE(0u, GetEnvironmentVariableA("TMP", savedTmp, MAX_PATH));
+    const HINSTANCE savedInstance = appInstance;
+    std::string ownFolder = BuiltProgramPath("");
+    std::string upperFolder = ownFolder;
+    CharUpperBuffA(&upperFolder[0], upperFolder.size());
+    const std::string start = "W:Deinstallationsprogramm kann ";
+    // A DLL copies well and cannot be started.
+    const HINSTANCE library = GetModuleHandleA("kernel32.dll");
+    const struct {
+        std::string tmp;
+        HINSTANCE module;
+        bool isCopy;
+        Boxes boxes;
+    } cases[] = {
+        {ownFolder, nullptr, true, {}},
+        {upperFolder, nullptr, true, {}},
+        {base + "fehlt\\", library, false,
+         {"T:Kopieren einer Datei fehlgeschlagen.\n\nQuelle: *",
+          start + "nicht in ein temporäres Verzeichnis kopiert werden, um sein Original löschen zu können"}},
+        {base, library, false,
+         {"W:Folgender Programmstart konnte nicht durchgeführt werden:\nDatei: " + base + "kernel32.dll*",
+          start + "Kopie im temporären Verzeichnis nicht starten, um sein Original löschen zu können"}},
+    };
+    for (const auto& c : cases) {
+        SetEnvironmentVariableA("TMP", c.tmp.c_str());
+        appInstance = c.module;
+        argCount = 1;
+        strcpy(argTable[0], "d0010407");
+        shown.clear();
+        isWow64 = RunsUnderWow64();
+        EXPECT_EQ(c.isCopy, CheckInvocation()) << c.tmp;
+        SetEnvironmentVariableA("TMP", savedTmp);
+        appInstance = savedInstance;
+        ExpectBoxes(c.boxes, c.tmp);
+        if (isWow64) {
+            EXPECT_NE(c.isCopy, System32Redirected()) << c.tmp;
+        }
+        if (c.isCopy) {
+            EXPECT_STREQ("Uninstall_Pelmoradrv V3.04 - Tastaturtreiber-Deinstallation", windowTitle);
+            RevertFsRedirection();
+        }
+    }
+}
+
 }
