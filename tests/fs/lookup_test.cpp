@@ -121,14 +121,16 @@ TEST_F(LookupTest, DirectoriesAreCreatedLevelByLevel)
     EXPECT_TRUE(Exists(levels));
     EXPECT_EQ(directory + "vier", lastDirAttempted);
 
-    // A path from the root of the current drive (the prefix's C:): its first level is a
-    // directory, not a server to pass over.
+    // A path from the root of the current drive (the prefix's C:) and one relative to the
+    // current directory: their first level is a directory, not a server to pass over.
     char previous[MAX_PATH];
     GetCurrentDirectoryA(MAX_PATH, previous);
     ASSERT_TRUE(SetCurrentDirectoryA(directory.c_str())) << GetLastError();
     const bool created = CreateDirPath("\\pelmora-lookup-tests\\eins", false, false);
+    const bool createdRelative = CreateDirPath("a\\b\\c", false, false);
     SetCurrentDirectoryA(previous);
     EXPECT_TRUE(created && Exists("C:\\pelmora-lookup-tests\\eins"));
+    EXPECT_TRUE(createdRelative && Exists(directory + "a\\b\\c"));
     RemoveDirectoryTree("C:\\pelmora-lookup-tests\\");
 }
 

@@ -90,6 +90,8 @@ TEST_F(MessageBoxTest, EachEntryPointHasItsIconButtonsAndCaption)
 // A real box under the X server, found and answered by the driver from another process.
 TEST_F(MessageBoxTest, RealBoxesAreOwnedByTheMainWindowOnceItExists)
 {
+    // A hook that is set but switched off shows nothing: the boxes are real.
+    messageHook = RecordBox;
     BoxDriver driver = StartBoxDriver("OK YES");
     EXPECT_EQ(IDOK, MsgInfo("Vor dem Fenster:\tLösche %s", "a.dll"));
     const HWND owner = CreateWindowExA(0, "STATIC", "Besitzer", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100,
@@ -98,6 +100,7 @@ TEST_F(MessageBoxTest, RealBoxesAreOwnedByTheMainWindowOnceItExists)
     EXPECT_EQ(IDYES, MsgAskYesNo("Wirklich deinstallieren?"));
     const std::string records = FinishBoxDriver(driver);
     DestroyWindow(owner);
+    EXPECT_EQ(0, seen.calls);
 
     char ownerText[32];
     sprintf(ownerText, "owner: 0x%llX\n", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(owner)));
