@@ -10,8 +10,8 @@
 
 #include <windows.h>
 
-// Validates the one argument into layoutKey (the layout module's) (a warning box for each kind of bad key) and fixes
-// the install directories. True in the copy in the temporary directory, with windowTitle set;
-// false after a refusal, and in the installed uninstaller once it has started its copy (or
-// failed to, with a warning). Always sets centerWindow.
+// Validates the one argument into the layout module's layoutKey (a warning box for each kind of
+// bad key) and fixes the install directories. True in the copy in the temporary directory, with
+// windowTitle set; false after a refusal, and in the installed uninstaller once it has started
+// its copy (or failed to, with a warning). Always sets centerWindow.
 bool CheckInvocation();
