@@ -33,6 +33,7 @@ TEST(MessageBoxTest, HookedAndRealBoxesOwnedByTheMainWindowOnceItExists)
     EXPECT_EQ(IDNO, MsgWarningTitled("Tastaturtreiber-Deinstallation", "Datei %s\t", "x"));
     useMessageHook = false;
     strcpy(programName, "Pelmora");
+    mainWindow = nullptr;
     BoxDriver driver = StartBoxDriver("OK YES");
     EXPECT_EQ(IDOK, MsgInfo("Vor dem Fenster:\tLösche %s", "a.dll"));
     mainWindow = CreateWindowExA(0, "STATIC", "Besitzer", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr,
