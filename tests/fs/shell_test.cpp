@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
-#include <string.h>
 
 #include <string>
 
@@ -16,7 +15,7 @@ std::string Folder(int csidl)
 {
     char path[MAX_PATH] = "";
     EXPECT_EQ(S_OK, SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)) << csidl;
-    return path;
+    return std::string(path) + "\\";
 }
 
 std::wstring Wide(const std::string& ansi)
@@ -30,36 +29,35 @@ std::wstring Wide(const std::string& ansi)
 // and show command; empty when there is no shortcut of that name.
 std::string ReadShortcut(const std::string& file)
 {
-    const HRESULT comState = CoInitialize(nullptr);
-    std::string fields;
+    CoInitialize(nullptr);
     IShellLinkA* link = nullptr;
     IPersistFile* persist = nullptr;
     char text[5][MAX_PATH] = {};
     int iconIndex = -1;
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                   reinterpret_cast<void**>(&link))) &&
-        SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist))) &&
-        SUCCEEDED(persist->Load(Wide(file).c_str(), STGM_READ)) &&
-        SUCCEEDED(link->GetPath(text[0], MAX_PATH, nullptr, SLGP_RAWPATH)) &&
-        SUCCEEDED(link->GetArguments(text[1], MAX_PATH)) && SUCCEEDED(link->GetWorkingDirectory(text[2], MAX_PATH)) &&
-        SUCCEEDED(link->GetIconLocation(text[3], MAX_PATH, &iconIndex)) &&
-        SUCCEEDED(link->GetDescription(text[4], MAX_PATH))) {
-        // Wine's link object loads every field but the show command, so that is read where the
-        // file keeps it: the 32-bit field at offset 60 of the 76-byte header.
-        const std::string header = ReadWholeFile(file) + std::string(64, '\0');
-        fields = std::string(text[0]) + "|" + text[1] + "|" + text[2] + "|" + text[3] + "," +
-                 std::to_string(iconIndex) + "|" + text[4] + "|" + std::to_string(header[60]);
+    const bool loaded = SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                                   reinterpret_cast<void**>(&link))) &&
+                        SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist))) &&
+                        SUCCEEDED(persist->Load(Wide(file).c_str(), STGM_READ));
+    if (loaded) {
+        link->GetPath(text[0], MAX_PATH, nullptr, SLGP_RAWPATH);
+        link->GetArguments(text[1], MAX_PATH);
+        link->GetWorkingDirectory(text[2], MAX_PATH);
+        link->GetIconLocation(text[3], MAX_PATH, &iconIndex);
+        link->GetDescription(text[4], MAX_PATH);
     }
     if (persist != nullptr)
         persist->Release();
     if (link != nullptr)
         link->Release();
-    if (SUCCEEDED(comState))
-        CoUninitialize();
-    return fields;
+    CoUninitialize();
+    // Wine's link object loads every field but the show command, so that is read where the file
+    // keeps it: the 32-bit field at offset 60 of the 76-byte header.
+    const std::string header = ReadWholeFile(file) + std::string(64, '\0');
+    return !loaded ? "" : std::string(text[0]) + "|" + text[1] + "|" + text[2] + "|" + text[3] + "," +
+                              std::to_string(iconIndex) + "|" + text[4] + "|" + std::to_string(header[60]);
 }
 
-// Whether this WOW64 process sees System32 redirected: a file made there lands in SysWOW64.
+// Whether this process sees System32 redirected: a file made there lands in SysWOW64.
 bool System32Redirected()
 {
     MakeFile("C:\\windows\\system32\\pelmora-probe.txt", 0);
@@ -68,57 +66,20 @@ bool System32Redirected()
     return redirected;
 }
 
-TEST(ShortcutFolder, EverySelectorNamesItsFolderWithAFinalBackslash)
+// Real .LNK files in the folder each selector names, read back through the shell. A shortcut
+// that cannot be saved leaves nothing, and deleting it finds nothing either.
+TEST(Shortcut, IsSavedInTheSelectedFolderWithEveryFieldOrNotAtAll)
 {
-    const std::string programs = Folder(CSIDL_PROGRAMS) + "\\";
-    const std::string commonPrograms = Folder(CSIDL_COMMON_PROGRAMS) + "\\";
-    EXPECT_EQ(0, _stricmp("C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\", commonPrograms.c_str()));
-    // With its final backslash the first fills a path exactly; the others are one too long.
-    const std::string fullDrive = "Q:\\" + std::string(pathCapacity - 5, 'a');
-    const std::string longDrive = fullDrive + "a";
-    const std::string longSubfolder(pathCapacity - commonPrograms.size() - 1, 'b');
-    const struct {
-        LPCSTR folder;
-        bool common;
-        std::string expected;  // empty: refused
-    } cases[] = {
-        {nullptr, false, Folder(CSIDL_DESKTOPDIRECTORY) + "\\"},
-        {nullptr, true, Folder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\"},
-        {MAKEINTRESOURCEA(CSIDL_PERSONAL), true, Folder(CSIDL_PERSONAL) + "\\"},
-        // The shell cannot name these (no such folder; a folder without a path): with common
-        // the user's Programs menu stands in.
-        {MAKEINTRESOURCEA(200), true, programs},
-        {MAKEINTRESOURCEA(CSIDL_DRIVES), false, ""},
-        {"Q:\\Ablage", true, "Q:\\Ablage\\"},
-        {"Q:\\Ablage\\", false, "Q:\\Ablage\\"},
-        {"Pelmora-Tastatur", true, commonPrograms + "Pelmora-Tastatur\\"},
-        {"Pelmora-Tastatur", false, programs + "Pelmora-Tastatur\\"},
-        {"", true, commonPrograms},
-        {fullDrive.c_str(), false, fullDrive + "\\"},
-        {longDrive.c_str(), false, ""},
-        {longSubfolder.c_str(), true, ""},
-    };
-    for (const auto& c : cases) {
-        const std::string shown = IS_INTRESOURCE(c.folder) ? std::to_string(reinterpret_cast<ULONG_PTR>(c.folder))
-                                                            : std::string(c.folder).substr(0, 20);
-        char path[pathCapacity + 1];
-        memset(path, 'x', sizeof(path));
-        EXPECT_EQ(!c.expected.empty(), GetShortcutFolder(path, nullptr, c.folder, c.common)) << shown << c.common;
-        EXPECT_EQ(c.expected, path) << shown << c.common;
-        EXPECT_EQ('x', path[pathCapacity]) << shown;
-    }
-}
-
-// Real .LNK files, read back through the shell. A shortcut that cannot be saved leaves nothing,
-// and deleting it finds nothing either.
-TEST(Shortcut, IsSavedWithEveryFieldOrNotAtAllAndDeletedOnce)
-{
-    const std::string notepad = Folder(CSIDL_SYSTEM) + "\\notepad.exe";
-    const std::string desktop = Folder(CSIDL_DESKTOPDIRECTORY) + "\\";
-    const std::string subfolder = Folder(CSIDL_COMMON_PROGRAMS) + "\\Pelmora Prüfung";
-    ASSERT_EQ(static_cast<UINT>(DRIVE_NO_ROOT_DIR), GetDriveTypeA("Q:\\"));
+    const std::string notepad = Folder(CSIDL_SYSTEM) + "notepad.exe";
+    const std::string plain = notepad + "|||" + notepad + ",3||7";  // the icon comes from the target
+    const std::string desktop = Folder(CSIDL_DESKTOPDIRECTORY);
+    const std::string programs = Folder(CSIDL_PROGRAMS);
+    const std::string commonPrograms = Folder(CSIDL_COMMON_PROGRAMS);
+    const std::string drive = FreshDirectory("shortcut-tests");
+    const std::string driveFolder = drive.substr(0, drive.size() - 1);
     const std::string longWorkingDir = "C:\\" + std::string(pathCapacity - 3, 'w');
     const std::string longName(pathCapacity - desktop.size() - 4, 'n');  // one too many with ".LNK"
+    const std::string longSubfolder(pathCapacity - commonPrograms.size() - 1, 'b');
     // A file of the long name without ".LNK" is not the shortcut: it stays.
     ASSERT_TRUE(MakeFile(desktop + longName, 1)) << GetLastError();
     const struct {
@@ -126,54 +87,64 @@ TEST(Shortcut, IsSavedWithEveryFieldOrNotAtAllAndDeletedOnce)
         LPCSTR folder;
         bool common;
         const char* name;
-        const char* arguments;
         const char* workingDir;
-        const char* iconPath;
-        const char* description;
+        bool allFields;  // arguments, icon and description as well
         std::string file;
         std::string expected;  // empty: not saved
     } cases[] = {
-        {notepad.c_str(), nullptr, false, "Pelmora Verknüpfung", "/p \"Schaubild 1.txt\"", "C:\\windows\\",
-         "shell32.dll", "Schaubild der Belegung", desktop + "Pelmora Verknüpfung.LNK",
+        {notepad.c_str(), nullptr, false, "Pelmora Verknüpfung", "C:\\windows\\", true,
+         desktop + "Pelmora Verknüpfung.LNK",
          notepad + "|/p \"Schaubild 1.txt\"|C:\\windows|shell32.dll,3|Schaubild der Belegung|7"},
-        // Both levels of the subfolder are missing; the icon comes from the target.
-        {notepad.c_str(), "Pelmora Prüfung\\Schaubilder", true, "Schaubild öffnen", nullptr, nullptr, nullptr, nullptr,
-         subfolder + "\\Schaubilder\\Schaubild öffnen.LNK", notepad + "|||" + notepad + ",3||7"},
-        {notepad.c_str(), "Q:\\Ablage", false, "Pelmora Nirgends", nullptr, nullptr, nullptr, nullptr,
-         "Q:\\Ablage\\Pelmora Nirgends.LNK", ""},
-        {notepad.c_str(), nullptr, false, "Pelmora Nirgends", nullptr, longWorkingDir.c_str(), nullptr, nullptr,
-         desktop + "Pelmora Nirgends.LNK", ""},
-        {notepad.c_str(), nullptr, false, longName.c_str(), nullptr, nullptr, nullptr, nullptr,
-         desktop + longName + ".LNK", ""},
+        {notepad.c_str(), nullptr, true, "Pelmora", nullptr, false, Folder(CSIDL_COMMON_DESKTOPDIRECTORY) + "Pelmora.LNK",
+         plain},
+        // Both levels of the subfolder are missing.
+        {notepad.c_str(), "Pelmora Prüfung\\Schaubilder", true, "Schaubild öffnen", nullptr, false,
+         commonPrograms + "Pelmora Prüfung\\Schaubilder\\Schaubild öffnen.LNK", plain},
+        {notepad.c_str(), "", true, "Pelmora", nullptr, false, commonPrograms + "Pelmora.LNK", plain},
+        {notepad.c_str(), "Pelmora", false, "Pelmora", nullptr, false, programs + "Pelmora\\Pelmora.LNK", plain},
+        {notepad.c_str(), driveFolder.c_str(), false, "Pelmora", nullptr, false, drive + "Pelmora.LNK", plain},
+        {notepad.c_str(), MAKEINTRESOURCEA(CSIDL_PERSONAL), true, "Pelmora", nullptr, false,
+         Folder(CSIDL_PERSONAL) + "Pelmora.LNK", plain},
+        // The shell cannot name these (no such folder; a folder without a path): with common the
+        // user's Programs menu stands in.
+        {notepad.c_str(), MAKEINTRESOURCEA(200), true, "Pelmora", nullptr, false, programs + "Pelmora.LNK", plain},
+        {notepad.c_str(), MAKEINTRESOURCEA(200), false, "Pelmora", nullptr, false, "", ""},
+        {notepad.c_str(), MAKEINTRESOURCEA(CSIDL_DRIVES), false, "Pelmora", nullptr, false, "", ""},
+        // Paths that would not fit are refused, not cut.
+        {notepad.c_str(), nullptr, false, "Pelmora", longWorkingDir.c_str(), false, desktop + "Pelmora.LNK", ""},
+        {notepad.c_str(), nullptr, false, longName.c_str(), nullptr, false, desktop + longName + ".LNK", ""},
+        {notepad.c_str(), longSubfolder.c_str(), true, "P", nullptr, false, commonPrograms + longSubfolder, ""},
         // Without a target the steps after it must not hide the failure.
-        {nullptr, nullptr, false, "Pelmora Nirgends", nullptr, nullptr, nullptr, "Beschreibung",
-         desktop + "Pelmora Nirgends.LNK", ""},
+        {nullptr, nullptr, false, "Pelmora", nullptr, true, desktop + "Pelmora.LNK", ""},
     };
     for (const auto& c : cases) {
-        const std::string shown = std::string(c.name).substr(0, 20);
-        EXPECT_EQ(!c.expected.empty(), CreateShortcut(nullptr, c.target, c.arguments, c.folder, c.name, c.workingDir,
-                                                      c.iconPath, 3, c.description, SW_SHOWMINNOACTIVE, c.common))
+        const std::string shown = "row " + std::to_string(&c - cases);
+        EXPECT_EQ(!c.expected.empty(),
+                  CreateShortcut(nullptr, c.target, c.allFields ? "/p \"Schaubild 1.txt\"" : nullptr, c.folder, c.name,
+                                 c.workingDir, c.allFields ? "shell32.dll" : nullptr, 3,
+                                 c.allFields ? "Schaubild der Belegung" : nullptr, SW_SHOWMINNOACTIVE, c.common))
             << shown;
         EXPECT_EQ(c.expected, ReadShortcut(c.file)) << shown;
         EXPECT_EQ(!c.expected.empty(), DeleteShortcut(nullptr, c.folder, c.name, c.common)) << shown;
-        EXPECT_FALSE(PathExists(c.file)) << shown;
-        EXPECT_FALSE(DeleteShortcut(nullptr, c.folder, c.name, c.common)) << shown;
+        EXPECT_FALSE(PathExists(c.file) || DeleteShortcut(nullptr, c.folder, c.name, c.common)) << shown;
     }
     EXPECT_TRUE(DeleteFileA((desktop + longName).c_str()));
-    EXPECT_TRUE(RemoveDirectoryA((subfolder + "\\Schaubilder").c_str()) && RemoveDirectoryA(subfolder.c_str()));
+    EXPECT_TRUE(RemoveDirectoryA((commonPrograms + "Pelmora Prüfung\\Schaubilder").c_str()) &&
+                RemoveDirectoryA((commonPrograms + "Pelmora Prüfung").c_str()) &&
+                RemoveDirectoryA((programs + "Pelmora").c_str()));
+    RemoveDirectoryTree(drive);
 }
 
-// The directories as the process really runs: a 32-bit process on 64-bit Windows (WOW64) gets
-// the native and the 32-bit system directory, and Program Files (x86). Under WOW64 the files
-// the uninstaller makes in System32 land in the native directory, and once it has reverted,
-// System32 is again what it was before: redirected, or not when the caller had switched
-// redirection off itself.
+// The directories as the process really runs: under WOW64 the native and the 32-bit system
+// directory and Program Files (x86). The files the uninstaller makes in System32 land in the
+// native one, and once it has reverted, System32 is again what it was before: redirected, or not
+// when the caller had switched redirection off itself.
 TEST(InstallDirs, AreResolvedForThePlatformAndRedirectionIsRestored)
 {
     const bool wow64 = RunsUnderWow64();
     EXPECT_EQ(wow64, ProbeWow64());
     const std::string programFiles = Folder(CSIDL_PROGRAM_FILES);
-    EXPECT_EQ(wow64 ? "C:\\Program Files (x86)" : programFiles, programFiles);
+    EXPECT_EQ(wow64 ? "C:\\Program Files (x86)\\" : programFiles, programFiles);
     const bool savedWow64 = isWow64;
     isWow64 = wow64;
     for (const bool callerSwitchedOff : {false, true}) {
@@ -182,9 +153,9 @@ TEST(InstallDirs, AreResolvedForThePlatformAndRedirectionIsRestored)
             ASSERT_TRUE(Wow64DisableWow64FsRedirection(&callers)) << GetLastError();
         }
         ResolveInstallDirs("Pelmora-Tastatur");
-        EXPECT_EQ(0, _stricmp(wow64 ? "C:\\windows\\system32\\" : (Folder(CSIDL_SYSTEM) + "\\").c_str(), systemDir));
+        EXPECT_EQ(0, _stricmp(wow64 ? "C:\\windows\\system32\\" : Folder(CSIDL_SYSTEM).c_str(), systemDir));
         EXPECT_EQ(0, _stricmp(wow64 ? "C:\\windows\\syswow64\\" : "", wow64SystemDir)) << wow64SystemDir;
-        EXPECT_EQ(programFiles + "\\Pelmora-Tastatur", productDir);
+        EXPECT_EQ(programFiles + "Pelmora-Tastatur", productDir);
         EXPECT_FALSE(wow64 && System32Redirected()) << callerSwitchedOff;
         RevertFsRedirection();
         EXPECT_EQ(wow64 && !callerSwitchedOff, System32Redirected()) << callerSwitchedOff;
@@ -223,6 +194,7 @@ TEST(TempDir, IsNamedSoThatAnsiCallsReachIt)
         EXPECT_TRUE(c.expected == "~" ? c.tmp + L"\\" == longForm : _stricmp(c.expected.c_str(), path) == 0) << path;
     }
     SetEnvironmentVariableA("TMP", savedTmp);
+    RemoveDirectoryW((dogan + L"1").c_str());
     RemoveDirectoryTree(base);
 }
 
