@@ -79,59 +79,50 @@ TEST(Shortcut, IsSavedInTheSelectedFolderWithEveryFieldOrNotAtAll)
     const std::string driveFolder = drive.substr(0, drive.size() - 1);
     const std::string longWorkingDir = "C:\\" + std::string(pathCapacity - 3, 'w');
     const std::string longName(pathCapacity - desktop.size() - 4, 'n');  // one too many with ".LNK"
-    const std::string longSubfolder(pathCapacity - commonPrograms.size() - 1, 'b');
     // A file of the long name without ".LNK" is not the shortcut: it stays.
     ASSERT_TRUE(MakeFile(desktop + longName, 1)) << GetLastError();
     const struct {
-        const char* target;
         LPCSTR folder;
         bool common;
         const char* name;
-        const char* workingDir;
-        bool allFields;  // arguments, icon and description as well
+        const char* workingDir;  // given: arguments, icon and description as well
         std::string file;
         std::string expected;  // empty: not saved
     } cases[] = {
-        {notepad.c_str(), nullptr, false, "Pelmora Verknüpfung", "C:\\windows\\", true,
-         desktop + "Pelmora Verknüpfung.LNK",
+        {nullptr, false, "Pelmora Verknüpfung", "C:\\windows\\", desktop + "Pelmora Verknüpfung.LNK",
          notepad + "|/p \"Schaubild 1.txt\"|C:\\windows|shell32.dll,3|Schaubild der Belegung|7"},
-        {notepad.c_str(), nullptr, true, "Pelmora", nullptr, false, Folder(CSIDL_COMMON_DESKTOPDIRECTORY) + "Pelmora.LNK",
-         plain},
         // Both levels of the subfolder are missing.
-        {notepad.c_str(), "Pelmora Prüfung\\Schaubilder", true, "Schaubild öffnen", nullptr, false,
+        {"Pelmora Prüfung\\Schaubilder", true, "Schaubild öffnen", nullptr,
          commonPrograms + "Pelmora Prüfung\\Schaubilder\\Schaubild öffnen.LNK", plain},
-        {notepad.c_str(), "", true, "Pelmora", nullptr, false, commonPrograms + "Pelmora.LNK", plain},
-        {notepad.c_str(), "Pelmora", false, "Pelmora", nullptr, false, programs + "Pelmora\\Pelmora.LNK", plain},
-        {notepad.c_str(), driveFolder.c_str(), false, "Pelmora", nullptr, false, drive + "Pelmora.LNK", plain},
-        {notepad.c_str(), MAKEINTRESOURCEA(CSIDL_PERSONAL), true, "Pelmora", nullptr, false,
-         Folder(CSIDL_PERSONAL) + "Pelmora.LNK", plain},
+        {driveFolder.c_str(), false, "Pelmora", nullptr, drive + "Pelmora.LNK", plain},
         // The shell cannot name these (no such folder; a folder without a path): with common the
         // user's Programs menu stands in.
-        {notepad.c_str(), MAKEINTRESOURCEA(200), true, "Pelmora", nullptr, false, programs + "Pelmora.LNK", plain},
-        {notepad.c_str(), MAKEINTRESOURCEA(200), false, "Pelmora", nullptr, false, "", ""},
-        {notepad.c_str(), MAKEINTRESOURCEA(CSIDL_DRIVES), false, "Pelmora", nullptr, false, "", ""},
+        {MAKEINTRESOURCEA(200), true, "Pelmora", nullptr, programs + "Pelmora.LNK", plain},
+        {MAKEINTRESOURCEA(200), false, "Pelmora", nullptr, "", ""},
+        {MAKEINTRESOURCEA(CSIDL_DRIVES), false, "Pelmora", nullptr, "", ""},
         // Paths that would not fit are refused, not cut.
-        {notepad.c_str(), nullptr, false, "Pelmora", longWorkingDir.c_str(), false, desktop + "Pelmora.LNK", ""},
-        {notepad.c_str(), nullptr, false, longName.c_str(), nullptr, false, desktop + longName + ".LNK", ""},
-        {notepad.c_str(), longSubfolder.c_str(), true, "P", nullptr, false, commonPrograms + longSubfolder, ""},
-        // Without a target the steps after it must not hide the failure.
-        {nullptr, nullptr, false, "Pelmora", nullptr, true, desktop + "Pelmora.LNK", ""},
+        {nullptr, false, "Pelmora", longWorkingDir.c_str(), desktop + "Pelmora.LNK", ""},
+        {nullptr, false, longName.c_str(), nullptr, desktop + longName + ".LNK", ""},
     };
     for (const auto& c : cases) {
         const std::string shown = "row " + std::to_string(&c - cases);
+        const bool all = c.workingDir != nullptr;
         EXPECT_EQ(!c.expected.empty(),
-                  CreateShortcut(nullptr, c.target, c.allFields ? "/p \"Schaubild 1.txt\"" : nullptr, c.folder, c.name,
-                                 c.workingDir, c.allFields ? "shell32.dll" : nullptr, 3,
-                                 c.allFields ? "Schaubild der Belegung" : nullptr, SW_SHOWMINNOACTIVE, c.common))
+                  CreateShortcut(nullptr, notepad.c_str(), all ? "/p \"Schaubild 1.txt\"" : nullptr, c.folder, c.name,
+                                 c.workingDir, all ? "shell32.dll" : nullptr, 3, all ? "Schaubild der Belegung" : nullptr,
+                                 SW_SHOWMINNOACTIVE, c.common))
             << shown;
         EXPECT_EQ(c.expected, ReadShortcut(c.file)) << shown;
         EXPECT_EQ(!c.expected.empty(), DeleteShortcut(nullptr, c.folder, c.name, c.common)) << shown;
         EXPECT_FALSE(PathExists(c.file) || DeleteShortcut(nullptr, c.folder, c.name, c.common)) << shown;
     }
+    // Without a target the steps after it must not hide the failure.
+    EXPECT_FALSE(CreateShortcut(nullptr, nullptr, nullptr, nullptr, "Pelmora", nullptr, "shell32.dll", 0, "Beschreibung",
+                                SW_SHOWNORMAL, false));
+    EXPECT_FALSE(PathExists(desktop + "Pelmora.LNK"));
     EXPECT_TRUE(DeleteFileA((desktop + longName).c_str()));
     EXPECT_TRUE(RemoveDirectoryA((commonPrograms + "Pelmora Prüfung\\Schaubilder").c_str()) &&
-                RemoveDirectoryA((commonPrograms + "Pelmora Prüfung").c_str()) &&
-                RemoveDirectoryA((programs + "Pelmora").c_str()));
+                RemoveDirectoryA((commonPrograms + "Pelmora Prüfung").c_str()));
     RemoveDirectoryTree(drive);
 }
 
@@ -171,31 +162,32 @@ TEST(TempDir, IsNamedSoThatAnsiCallsReachIt)
 {
     char savedTmp[MAX_PATH] = "";
     ASSERT_NE(0u, GetEnvironmentVariableA("TMP", savedTmp, MAX_PATH));
-    const std::string base = FreshDirectory("tempdir-tests");
-    const std::wstring dogan = Wide(base) + L"Do\u011fan";
-    ASSERT_TRUE(CreateDirectoryW((dogan + L"1").c_str(), nullptr)) << GetLastError();
-    char windows[MAX_PATH];
-    GetWindowsDirectoryA(windows, MAX_PATH);
+    const std::string root = FreshDirectory("tempdir-tests");
+    const std::wstring base = Wide(root);
+    WCHAR windows[MAX_PATH] = L"";
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    ASSERT_TRUE(CreateDirectoryW((base + L"Ablage").c_str(), nullptr) &&
+                CreateDirectoryW((base + L"Do\u011fan").c_str(), nullptr));
     const struct {
         std::wstring tmp;
-        std::string expected;  // "~": a short form
+        std::wstring expected;  // the long form of the path handed out; empty: refused
     } cases[] = {
-        {Wide(base + "Ablage"), base + "Ablage\\"},
-        {dogan + L"1", "~"},
-        {dogan + L"2", std::string(windows) + "\\"},  // no short form of a missing directory
-        {Wide(base + std::string(300, 't')), ""},    // too long: refused
+        {base + L"Ablage", base + L"Ablage\\"},
+        {base + L"Do\u011fan", base + L"Do\u011fan\\"},
+        {base + L"Do\u011fan2", std::wstring(windows) + L"\\"},  // no short form of a missing directory
+        {base + std::wstring(300, L't'), L""},
     };
     for (const auto& c : cases) {
         SetEnvironmentVariableW(L"TMP", c.tmp.c_str());
         char path[pathCapacity] = "alt";
-        EXPECT_EQ(!c.expected.empty(), GetTempDir(path)) << c.expected;
         WCHAR longForm[MAX_PATH] = L"";
+        EXPECT_EQ(!c.expected.empty(), GetTempDir(path)) << path;
         GetLongPathNameW(Wide(path).c_str(), longForm, MAX_PATH);
-        EXPECT_TRUE(c.expected == "~" ? c.tmp + L"\\" == longForm : _stricmp(c.expected.c_str(), path) == 0) << path;
+        EXPECT_EQ(c.expected, longForm) << path;
     }
     SetEnvironmentVariableA("TMP", savedTmp);
-    RemoveDirectoryW((dogan + L"1").c_str());
-    RemoveDirectoryTree(base);
+    RemoveDirectoryW((base + L"Do\u011fan").c_str());
+    RemoveDirectoryTree(root);
 }
 
 // The copy in the temporary directory knows itself by the folder it was copied to; a program in
