@@ -36,10 +36,13 @@ std::string Granted(const std::string& oldSddl, int inheritable)
     return dacl;
 }
 
+// The account's explicit entries go, allow and deny alike, and their room stays free; everything
+// from the first inherited entry on follows the new one unchanged, the account's own entries too.
+// Auto-inheritance is carried over, as requested too; protection only without it. Without a list
+// the new entry stands alone, and a list that cannot grow fails rather than being cut to fit.
 TEST(BuildGrantDescriptor, KeepsOtherExplicitEntriesThenTheNewOneThenTheInherited)
 {
-    // 2730 entries of 24 bytes: one more of 20 would take the list past its 65535 bytes.
-    std::string full = "D:";
+    std::string full = "D:";  // 2730 entries of 24 bytes: one more of 20 would pass 65535 bytes
     for (int i = 0; i < 2730; ++i)
         full += "(A;;FA;;;BA)";
     const struct {
@@ -47,19 +50,12 @@ TEST(BuildGrantDescriptor, KeepsOtherExplicitEntriesThenTheNewOneThenTheInherite
         int inheritable;
         const char* expected;
     } cases[] = {
-        // The account's explicit entries go, allow and deny alike, and their room stays free;
-        // everything from the first inherited entry on follows the new one unchanged, the
-        // account's own entries and explicit ones too. Auto-inheritance is carried over, as
-        // requested too.
         {"D:AI(A;;FA;;;BA)(D;;FA;;;WD)(A;;FR;;;BU)(A;;FW;;;WD)(A;ID;FA;;;SY)(A;ID;FR;;;WD)(D;;FA;;;WD)", 0,
          "D:ARAI(A;;FA;;;BA)(A;;FR;;;BU)(A;;0xe01300ef;;;WD)(A;ID;FA;;;SY)(A;ID;FR;;;WD)(D;;FA;;;WD) 176"},
-        // No list and a null list end with the new entry alone.
-        {"O:BA", 1, "D:(A;OICI;0xe01300ef;;;WD) 28"},
-        {"D:NO_ACCESS_CONTROL", 1, "D:(A;OICI;0xe01300ef;;;WD) 28"},
-        // Protection stays, unless the list was auto-inherited as well.
         {"D:P(A;;FA;;;SY)", 1, "D:P(A;;FA;;;SY)(A;OICI;0xe01300ef;;;WD) 48"},
         {"D:PAI(A;;FA;;;SY)", 1, "D:ARAI(A;;FA;;;SY)(A;OICI;0xe01300ef;;;WD) 48"},
-        // A list that cannot grow fails rather than being cut to fit.
+        {"O:BA", 1, "D:(A;OICI;0xe01300ef;;;WD) 28"},
+        {"D:NO_ACCESS_CONTROL", 1, "D:(A;OICI;0xe01300ef;;;WD) 28"},
         {full, 1, "failed: InitializeAcl failed"},
     };
     for (const auto& c : cases)

@@ -157,8 +157,10 @@ TEST(InstallDirs, AreResolvedForThePlatformAndRedirectionIsRestored)
 }
 
 // The temporary directory as ANSI calls can open it: its own name, its short form, or at last
-// the Windows directory, never a look-alike of a name outside the code page ("Dogan").
-TEST(TempDir, IsNamedSoThatAnsiCallsReachIt)
+// the Windows directory, never a look-alike of a name outside the code page ("Dogan"). The copy
+// put there knows itself by that folder; a program in the folder above it or below it is not
+// the copy.
+TEST(TempDir, IsNamedSoThatAnsiCallsReachItAndTheCopyThereKnowsItsFolder)
 {
     char savedTmp[MAX_PATH] = "";
     ASSERT_NE(0u, GetEnvironmentVariableA("TMP", savedTmp, MAX_PATH));
@@ -188,12 +190,7 @@ TEST(TempDir, IsNamedSoThatAnsiCallsReachIt)
     SetEnvironmentVariableA("TMP", savedTmp);
     RemoveDirectoryW((base + L"Do\u011fan").c_str());
     RemoveDirectoryTree(root);
-}
 
-// The copy in the temporary directory knows itself by the folder it was copied to; a program in
-// the folder above it or below it is not the copy.
-TEST(RunsFromDirectory, OnlyTheProgramsOwnFolder)
-{
     const std::string own = BuiltProgramPath("");
     EXPECT_TRUE(RunsFromDirectory(own.c_str()));
     EXPECT_FALSE(RunsFromDirectory(own.substr(0, own.rfind('\\', own.size() - 2) + 1).c_str()));
