@@ -26,8 +26,8 @@ std::string Granted(const std::string& oldSddl, int inheritable)
     char* text = nullptr;
     const bool built = BuildGrantDescriptor(oldSD, everyone, dirMask, inheritable, &newSD, &newACL);
     std::string dacl = "failed: " + std::string(errorMessage);
-    if (built && ConvertSecurityDescriptorToStringSecurityDescriptorA(&newSD, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
-                                                                      &text, nullptr))
+    if (built && ConvertSecurityDescriptorToStringSecurityDescriptorA(&newSD, SDDL_REVISION_1,
+                                                                      DACL_SECURITY_INFORMATION, &text, nullptr))
         dacl = std::string(text) + " " + std::to_string(newACL->AclSize);
     LocalFree(text);
     free(newACL);
@@ -36,10 +36,8 @@ std::string Granted(const std::string& oldSddl, int inheritable)
     return dacl;
 }
 
-// The account's explicit entries go, allow and deny alike, and their room stays free; everything
-// from the first inherited entry on follows the new one unchanged, the account's own entries too.
-// Auto-inheritance is carried over, as requested too; protection only without it. Without a list
-// the new entry stands alone, and a list that cannot grow fails rather than being cut to fit.
+// Each row breaks if one of the rules of access.h goes wrong; a list that cannot grow must fail
+// rather than be cut to fit.
 TEST(BuildGrantDescriptor, KeepsOtherExplicitEntriesThenTheNewOneThenTheInherited)
 {
     std::string full = "D:";  // 2730 entries of 24 bytes: one more of 20 would pass 65535 bytes
@@ -68,7 +66,8 @@ TEST(GrantAccess, WritesTheListOrLeavesTheFailingStep)
     DWORD userSize = sizeof(user);
     ASSERT_TRUE(GetUserNameA(user, &userSize));
     const std::string directory = FreshDirectory("grant-access");
-    EXPECT_TRUE(GrantAccess(directory.c_str(), nullptr, dirMask, 1) && GrantAccess(directory.c_str(), user, dirMask, 0));
+    EXPECT_TRUE(GrantAccess(directory.c_str(), nullptr, dirMask, 1));
+    EXPECT_TRUE(GrantAccess(directory.c_str(), user, dirMask, 0));
     EXPECT_FALSE(GrantAccess(directory.c_str(), "Kein Konto 4711", dirMask, 1));
     EXPECT_STREQ("LookupAccountName 1 failed", errorMessage);
     EXPECT_FALSE(GrantAccess((directory + "fehlt.txt").c_str(), nullptr, dirMask, 1));

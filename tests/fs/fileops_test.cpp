@@ -74,11 +74,9 @@ TEST_F(FileOpsTest, DeletionsAndCopiesReportFailuresWithTheSystemsReason)
     EXPECT_EQ(expected, boxes);
 }
 
-// Each entry that cannot be removed is reported, and so is each directory above it; the walk goes
-// on with the rest. Wine cannot make a link (CreateSymbolicLinkW claims success and makes nothing,
-// FSCTL_SET_REPARSE_POINT is refused), so a link is a real entry whose find record carries the
-// attributes Windows reports for a junction or a symbolic link to a file: it is removed itself,
-// and what a junction leads to stays.
+// Wine cannot make a link (CreateSymbolicLinkW claims success and makes nothing, a reparse point
+// is refused), so a link is a real entry whose find record carries a junction's or a file link's
+// attributes.
 TEST_F(FileOpsTest, TreesAreDeletedDepthFirstAndLinksAreNeverEntered)
 {
     ASSERT_TRUE(CreateDirectoryA((directory + "eins").c_str(), nullptr));

@@ -14,10 +14,8 @@ bool Exists(const std::string& name)
     return FileExists(name.c_str(), nullptr, &sharedFindData);
 }
 
-// An empty directory holds only its dot entries, which only a pattern ending in a dot accepts.
 // A path from the root of the current drive (the prefix's C:) or relative to the current
-// directory starts with a directory, not with a server to pass over. Paths that would not fit
-// are refused, not cut.
+// directory starts with a directory, not with a server to pass over.
 TEST(LookupTest, FindsWhatIsThereAndCreatesDirectoriesLevelByLevel)
 {
     const std::string directory = FreshDirectory("lookup-tests");

@@ -95,8 +95,7 @@ TEST(Shortcut, IsSavedInTheSelectedFolderWithEveryFieldOrNotAtAll)
         {"Pelmora Prüfung\\Schaubilder", true, "Schaubild öffnen", nullptr,
          commonPrograms + "Pelmora Prüfung\\Schaubilder\\Schaubild öffnen.LNK", plain},
         {driveFolder.c_str(), false, "Pelmora", nullptr, drive + "Pelmora.LNK", plain},
-        // The shell cannot name these (no such folder; a folder without a path): with common the
-        // user's Programs menu stands in.
+        // No such folder, and one without a path: with common the user's Programs menu stands in.
         {MAKEINTRESOURCEA(200), true, "Pelmora", nullptr, programs + "Pelmora.LNK", plain},
         {MAKEINTRESOURCEA(200), false, "Pelmora", nullptr, "", ""},
         {MAKEINTRESOURCEA(CSIDL_DRIVES), false, "Pelmora", nullptr, "", ""},
@@ -109,16 +108,16 @@ TEST(Shortcut, IsSavedInTheSelectedFolderWithEveryFieldOrNotAtAll)
         const bool all = c.workingDir != nullptr;
         EXPECT_EQ(!c.expected.empty(),
                   CreateShortcut(nullptr, notepad.c_str(), all ? "/p \"Schaubild 1.txt\"" : nullptr, c.folder, c.name,
-                                 c.workingDir, all ? "shell32.dll" : nullptr, 3, all ? "Schaubild der Belegung" : nullptr,
-                                 SW_SHOWMINNOACTIVE, c.common))
+                                 c.workingDir, all ? "shell32.dll" : nullptr, 3,
+                                 all ? "Schaubild der Belegung" : nullptr, SW_SHOWMINNOACTIVE, c.common))
             << shown;
         EXPECT_EQ(c.expected, ReadShortcut(c.file)) << shown;
         EXPECT_EQ(!c.expected.empty(), DeleteShortcut(nullptr, c.folder, c.name, c.common)) << shown;
         EXPECT_FALSE(PathExists(c.file) || DeleteShortcut(nullptr, c.folder, c.name, c.common)) << shown;
     }
     // Without a target the steps after it must not hide the failure.
-    EXPECT_FALSE(CreateShortcut(nullptr, nullptr, nullptr, nullptr, "Pelmora", nullptr, "shell32.dll", 0, "Beschreibung",
-                                SW_SHOWNORMAL, false));
+    EXPECT_FALSE(CreateShortcut(nullptr, nullptr, nullptr, nullptr, "Pelmora", nullptr, "shell32.dll", 0,
+                                "Beschreibung", SW_SHOWNORMAL, false));
     EXPECT_FALSE(PathExists(desktop + "Pelmora.LNK"));
     EXPECT_TRUE(DeleteFileA((desktop + longName).c_str()));
     EXPECT_TRUE(RemoveDirectoryA((commonPrograms + "Pelmora Prüfung\\Schaubilder").c_str()) &&
@@ -126,10 +125,8 @@ TEST(Shortcut, IsSavedInTheSelectedFolderWithEveryFieldOrNotAtAll)
     RemoveDirectoryTree(drive);
 }
 
-// The directories as the process really runs: under WOW64 the native and the 32-bit system
-// directory and Program Files (x86). The files the uninstaller makes in System32 land in the
-// native one, and once it has reverted, System32 is again what it was before: redirected, or not
-// when the caller had switched redirection off itself.
+// Under WOW64 what the uninstaller does in System32 must reach the native one, and reverting must
+// give the caller back what it had: redirection, or none when it had switched it off itself.
 TEST(InstallDirs, AreResolvedForThePlatformAndRedirectionIsRestored)
 {
     const bool wow64 = RunsUnderWow64();
@@ -156,10 +153,8 @@ TEST(InstallDirs, AreResolvedForThePlatformAndRedirectionIsRestored)
     isWow64 = savedWow64;
 }
 
-// The temporary directory as ANSI calls can open it: its own name, its short form, or at last
-// the Windows directory, never a look-alike of a name outside the code page ("Dogan"). The copy
-// put there knows itself by that folder; a program in the folder above it or below it is not
-// the copy.
+// A name outside the code page must not turn into a look-alike ("Dogan") naming another folder.
+// The copy put there knows itself by that folder, not by the one above or below it.
 TEST(TempDir, IsNamedSoThatAnsiCallsReachItAndTheCopyThereKnowsItsFolder)
 {
     char savedTmp[MAX_PATH] = "";
