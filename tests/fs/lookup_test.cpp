@@ -22,10 +22,8 @@ TEST(LookupTest, FindsWhatIsThereAndCreatesDirectoriesLevelByLevel)
     ASSERT_TRUE(CreateDirPath((directory + "eins\\zwei\\Schaubild.pdf").c_str(), true, false));
     EXPECT_EQ(directory + "eins\\zwei", lastDirAttempted);
     EXPECT_TRUE(Exists(directory + "eins\\zwei") && fileInfo.isDirectory && fileInfo.isExcluded);
-    EXPECT_STREQ("VERZEICHNIS", fileInfo.sizeText);
     filesOnly = 1;
     EXPECT_FALSE(Exists(directory + "eins\\zwei"));
-    EXPECT_EQ(2, fileExistsResult);
     EXPECT_EQ(0, filesOnly) << "a one-shot switch";
     EXPECT_FALSE(Exists(directory + "eins\\zwei\\*"));
     EXPECT_TRUE(Exists(directory + "eins\\zwei\\*."));

@@ -73,10 +73,8 @@ TEST(Shortcut, IsSavedInTheSelectedFolderWithEveryFieldOrNotAtAll)
     const std::string notepad = Folder(CSIDL_SYSTEM) + "notepad.exe";
     const std::string plain = notepad + "|||" + notepad + ",3||7";  // the icon comes from the target
     const std::string desktop = Folder(CSIDL_DESKTOPDIRECTORY);
-    const std::string programs = Folder(CSIDL_PROGRAMS);
     const std::string commonPrograms = Folder(CSIDL_COMMON_PROGRAMS);
-    const std::string drive = FreshDirectory("shortcut-tests");
-    const std::string driveFolder = drive.substr(0, drive.size() - 1);
+    const std::string desktopPath = desktop.substr(0, desktop.size() - 1);
     const std::string longWorkingDir = "C:\\" + std::string(pathCapacity - 3, 'w');
     const std::string longName(pathCapacity - desktop.size() - 4, 'n');  // one too many with ".LNK"
     // A file of the long name without ".LNK" is not the shortcut: it stays.
@@ -94,9 +92,9 @@ TEST(Shortcut, IsSavedInTheSelectedFolderWithEveryFieldOrNotAtAll)
         // Both levels of the subfolder are missing.
         {"Pelmora Prüfung\\Schaubilder", true, "Schaubild öffnen", nullptr,
          commonPrograms + "Pelmora Prüfung\\Schaubilder\\Schaubild öffnen.LNK", plain},
-        {driveFolder.c_str(), false, "Pelmora", nullptr, drive + "Pelmora.LNK", plain},
+        {desktopPath.c_str(), false, "Pelmora", nullptr, desktop + "Pelmora.LNK", plain},
         // No such folder, and one without a path: with common the user's Programs menu stands in.
-        {MAKEINTRESOURCEA(200), true, "Pelmora", nullptr, programs + "Pelmora.LNK", plain},
+        {MAKEINTRESOURCEA(200), true, "Pelmora", nullptr, Folder(CSIDL_PROGRAMS) + "Pelmora.LNK", plain},
         {MAKEINTRESOURCEA(200), false, "Pelmora", nullptr, "", ""},
         {MAKEINTRESOURCEA(CSIDL_DRIVES), false, "Pelmora", nullptr, "", ""},
         // Paths that would not fit are refused, not cut.
@@ -122,7 +120,6 @@ TEST(Shortcut, IsSavedInTheSelectedFolderWithEveryFieldOrNotAtAll)
     EXPECT_TRUE(DeleteFileA((desktop + longName).c_str()));
     EXPECT_TRUE(RemoveDirectoryA((commonPrograms + "Pelmora Prüfung\\Schaubilder").c_str()) &&
                 RemoveDirectoryA((commonPrograms + "Pelmora Prüfung").c_str()));
-    RemoveDirectoryTree(drive);
 }
 
 // Under WOW64 what the uninstaller does in System32 must reach the native one, and reverting must
@@ -132,7 +129,6 @@ TEST(InstallDirs, AreResolvedForThePlatformAndRedirectionIsRestored)
     const bool wow64 = RunsUnderWow64();
     EXPECT_EQ(wow64, ProbeWow64());
     const std::string programFiles = Folder(CSIDL_PROGRAM_FILES);
-    EXPECT_EQ(wow64 ? "C:\\Program Files (x86)\\" : programFiles, programFiles);
     const bool savedWow64 = isWow64;
     isWow64 = wow64;
     for (const bool callerSwitchedOff : {false, true}) {
@@ -143,7 +139,7 @@ TEST(InstallDirs, AreResolvedForThePlatformAndRedirectionIsRestored)
         ResolveInstallDirs("Pelmora-Tastatur");
         EXPECT_EQ(0, _stricmp(wow64 ? "C:\\windows\\system32\\" : Folder(CSIDL_SYSTEM).c_str(), systemDir));
         EXPECT_EQ(0, _stricmp(wow64 ? "C:\\windows\\syswow64\\" : "", wow64SystemDir)) << wow64SystemDir;
-        EXPECT_EQ(programFiles + "Pelmora-Tastatur", productDir);
+        EXPECT_EQ(wow64 ? "C:\\Program Files (x86)\\Pelmora-Tastatur" : programFiles + "Pelmora-Tastatur", productDir);
         EXPECT_FALSE(wow64 && System32Redirected()) << callerSwitchedOff;
         RevertFsRedirection();
         EXPECT_EQ(wow64 && !callerSwitchedOff, System32Redirected()) << callerSwitchedOff;
