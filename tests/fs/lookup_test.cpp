@@ -47,7 +47,7 @@ TEST(LookupTest, FindsWhatIsThereAndCreatesDirectoriesLevelByLevel)
 
     char previous[MAX_PATH];
     GetCurrentDirectoryA(MAX_PATH, previous);
-    SetCurrentDirectoryA(directory.c_str());
+    ASSERT_TRUE(SetCurrentDirectoryA(directory.c_str())) << GetLastError();
     EXPECT_TRUE(CreateDirPath("\\pelmora-lookup-tests\\eins", false, false) && CreateDirPath("a\\b\\c", false, false));
     SetCurrentDirectoryA(previous);
     EXPECT_TRUE(Exists("C:\\pelmora-lookup-tests\\eins") && Exists(directory + "a\\b\\c"));
