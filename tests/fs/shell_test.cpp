@@ -157,6 +157,7 @@ TEST(TempDir, IsNamedSoThatAnsiCallsReachItAndTheCopyThereKnowsItsFolder)
     ASSERT_NE(0u, GetEnvironmentVariableA("TMP", savedTmp, MAX_PATH));
     const std::string root = FreshDirectory("tempdir-tests");
     const std::wstring base = Wide(root);
+    RemoveDirectoryW((base + L"Do\u011fan").c_str());  // the ANSI clean-up cannot name it
     WCHAR windows[MAX_PATH] = L"";
     GetWindowsDirectoryW(windows, MAX_PATH);
     ASSERT_TRUE(CreateDirectoryW((base + L"Ablage").c_str(), nullptr) &&
