@@ -1,9 +1,7 @@
 #include "fs/lookup.h"
 
 #include <gtest/gtest.h>
-#include <string.h>
 
-#include <set>
 #include <string>
 
 #include "support.h"
@@ -11,127 +9,60 @@
 
 namespace {
 
-class LookupTest : public ::testing::Test {
-protected:
-    void SetUp() override { directory = FreshDirectory("lookup-tests"); }
-    void TearDown() override { RemoveDirectoryTree(directory); }
-    bool Exists(const std::string& name) { return FileExists(name.c_str(), nullptr, &sharedFindData); }
-    std::string directory;
-};
-
-TEST_F(LookupTest, FileExistsTellsWhatItFound)
+bool Exists(const std::string& name)
 {
-    const std::string sub = directory + "sub";
-    ASSERT_TRUE(CreateDirectoryA(sub.c_str(), nullptr)) << GetLastError();
-    EXPECT_TRUE(Exists(sub));
-    EXPECT_TRUE(fileInfo.isDirectory && fileInfo.isExcluded);
-    EXPECT_STREQ("VERZEICHNIS", fileInfo.sizeText);
+    return FileExists(name.c_str(), nullptr, &sharedFindData);
+}
+
+// A path from the root of the current drive (the prefix's C:) or relative to the current
+// directory starts with a directory, not with a server to pass over.
+TEST(LookupTest, FindsWhatIsThereAndCreatesDirectoriesLevelByLevel)
+{
+    const std::string directory = FreshDirectory("lookup-tests");
+    ASSERT_TRUE(CreateDirPath((directory + "eins\\zwei\\Schaubild.pdf").c_str(), true, false));
+    EXPECT_EQ(directory + "eins\\zwei", lastDirAttempted);
+    EXPECT_TRUE(Exists(directory + "eins\\zwei") && fileInfo.isDirectory && fileInfo.isExcluded);
+    filesOnly = 1;
+    EXPECT_FALSE(Exists(directory + "eins\\zwei"));
+    EXPECT_EQ(0, filesOnly) << "a one-shot switch";
+    EXPECT_FALSE(Exists(directory + "eins\\zwei\\*"));
+    EXPECT_TRUE(Exists(directory + "eins\\zwei\\*."));
+    EXPECT_FALSE(Exists(directory + "fehlt.dll"));
+    EXPECT_EQ(3, fileExistsResult);
+    EXPECT_FALSE(CreateDir((directory + "eins").c_str(), true, false, false));
+    EXPECT_EQ(ERROR_ALREADY_EXISTS, errorCode16);
+    EXPECT_TRUE(CreateDirPath("Schaubild.pdf", true, false));
+
+    HANDLE search = nullptr;
+    EXPECT_FALSE(FileExists(directory.c_str(), &search, nullptr));
+    EXPECT_STREQ("FEHLAUFRUF FileExists", sysErrorText);
+    ASSERT_TRUE(MakeFile(directory + "Thumbs.DB", 1234567, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_TRUE(FileExists((directory + "*.db").c_str(), &search, &sharedFindData) && FindClose(search));
+    EXPECT_STREQ("1.234.567", fileInfo.sizeText);
+    EXPECT_TRUE(fileInfo.isReadOnly && fileInfo.isHidden && !fileInfo.isDirectory && fileInfo.isExcluded);
     // The written stamp is local time: this year, not the 1601 of an unconverted zero.
     SYSTEMTIME now;
     GetLocalTime(&now);
     EXPECT_EQ(now.wYear, static_cast<int>(fileInfo.writtenStamp / 1e10));
 
-    filesOnly = 1;
-    EXPECT_FALSE(Exists(sub));
-    EXPECT_EQ(2, fileExistsResult);
-    EXPECT_EQ(0, filesOnly) << "a one-shot switch";
-    // An empty directory holds only its dot entries; a pattern ending in a dot accepts them.
-    EXPECT_FALSE(Exists(sub + "\\*"));
-    EXPECT_TRUE(Exists(sub + "\\*."));
-    EXPECT_EQ(0, fileExistsResult);
-
-    EXPECT_FALSE(Exists(directory + "fehlt.dll"));
-    EXPECT_EQ(3, fileExistsResult);
-    EXPECT_EQ(0, strncmp(sysErrorText, "Fehlercode 2:\n", 14)) << sysErrorText;
-
-    HANDLE search = nullptr;
-    EXPECT_FALSE(FileExists(sub.c_str(), &search, nullptr));
-    EXPECT_EQ(1, fileExistsResult);
-    EXPECT_STREQ("FEHLAUFRUF FileExists", sysErrorText);
-
-    ASSERT_TRUE(MakeFile(directory + "Thumbs.DB", 1234567, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
-    EXPECT_TRUE(FileExists((directory + "*.db").c_str(), &search, &sharedFindData));
-    FindClose(search);
-    EXPECT_STREQ("1.234.567", fileInfo.sizeText);
-    EXPECT_EQ(1234567u, lastFoundSize);
-    EXPECT_TRUE(fileInfo.isReadOnly && fileInfo.isHidden && !fileInfo.isDirectory && fileInfo.isExcluded);
-}
-
-TEST_F(LookupTest, EnumerationDeliversEveryEntryButTheDots)
-{
-    HANDLE search = reinterpret_cast<HANDLE>(1);
-    WIN32_FIND_DATAA findData;
-    int count = -1;
-    char pattern[MAX_PATH];
-    char fullName[MAX_PATH];
-    FindFirstEntry(&search, &findData, &count, pattern, fullName, directory.c_str(), "*.*");
-    EXPECT_EQ(nullptr, search);
-    EXPECT_EQ(0, count);
-
-    std::set<std::string> expected;
-    for (const char* name : {"a.pdf", "b.txt", "c.pdf"}) {
-        ASSERT_TRUE(MakeFile(directory + name, 1));
-        expected.insert(directory + name);
-    }
-    std::set<std::string> seen;
-    for (FindFirstEntry(&search, &findData, &count, pattern, fullName, directory.c_str(), "*.*"); search != nullptr;
-         FindNextEntry(&search, &findData, &count, directory.c_str(), fullName)) {
-        seen.insert(fullName);
-        EXPECT_EQ(static_cast<int>(seen.size()), count);
-    }
-    EXPECT_EQ(expected, seen);
-
-    FindFirstEntry(&search, &findData, &count, pattern, fullName, directory.c_str(), ".pdf");
-    EXPECT_EQ(directory + "*.pdf", pattern);
-    int found = 0;
-    for (; search != nullptr; FindNextEntry(&search, &findData, &count, directory.c_str(), fullName))
-        ++found;
-    EXPECT_EQ(2, found);
-
-    // Paths that would not fit are refused, not cut.
-    const std::string deep = directory + std::string(MAX_PATH - directory.size() - 2, 'd') + "\\";
-    FindFirstEntry(&search, &findData, &count, pattern, nullptr, deep.c_str(), "*.*");
-    EXPECT_EQ(nullptr, search);
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE), errorCode);
-    EXPECT_FALSE(CreateDirPath((directory + std::string(300, 'x') + "\\file.txt").c_str(), true, false));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE), errorCode);
-}
-
-TEST_F(LookupTest, DirectoriesAreCreatedLevelByLevel)
-{
-    const std::string sub = directory + "sub\\";
-    EXPECT_TRUE(CreateDir(sub.c_str(), true, false, false)) << GetLastError();
-    EXPECT_TRUE(CreateDir(sub.c_str(), false, false, false)) << "an existing directory is fine";
-    EXPECT_FALSE(CreateDir(sub.c_str(), true, false, false));
-    EXPECT_EQ(ERROR_ALREADY_EXISTS, errorCode16);
-
-    // Only the directories: nothing of the file's name.
-    const std::string file = directory + "eins\\zwei\\drei\\Schaubild.pdf";
-    for (const int pass : {1, 2}) {  // the second time every level is there
-        lastDirAttempted[0] = '\0';
-        EXPECT_TRUE(CreateDirPath(file.c_str(), true, false)) << pass;
-        EXPECT_EQ(directory + "eins\\zwei\\drei", lastDirAttempted) << pass;
-        EXPECT_FALSE(Exists(directory + "eins\\zwei\\drei\\*")) << pass;
-    }
-    EXPECT_TRUE(Exists(directory + "eins\\zwei\\drei") && fileInfo.isDirectory);
-    EXPECT_TRUE(CreateDirPath("Schaubild.pdf", true, false)) << "a bare file name has no directory to create";
-
-    const std::string levels = directory + "vier\\fünf";
-    EXPECT_TRUE(CreateDirPath(levels.c_str(), false, true));
-    EXPECT_TRUE(Exists(levels));
-    EXPECT_EQ(directory + "vier", lastDirAttempted);
-
-    // A path from the root of the current drive (the prefix's C:) and one relative to the
-    // current directory: their first level is a directory, not a server to pass over.
     char previous[MAX_PATH];
     GetCurrentDirectoryA(MAX_PATH, previous);
     ASSERT_TRUE(SetCurrentDirectoryA(directory.c_str())) << GetLastError();
-    const bool created = CreateDirPath("\\pelmora-lookup-tests\\eins", false, false);
-    const bool createdRelative = CreateDirPath("a\\b\\c", false, false);
+    EXPECT_TRUE(CreateDirPath("\\pelmora-lookup-tests\\eins", false, false) && CreateDirPath("a\\b\\c", false, false));
     SetCurrentDirectoryA(previous);
-    EXPECT_TRUE(created && Exists("C:\\pelmora-lookup-tests\\eins"));
-    EXPECT_TRUE(createdRelative && Exists(directory + "a\\b\\c"));
+    EXPECT_TRUE(Exists("C:\\pelmora-lookup-tests\\eins") && Exists(directory + "a\\b\\c"));
     RemoveDirectoryTree("C:\\pelmora-lookup-tests\\");
+
+    WIN32_FIND_DATAA findData;
+    int count = 0;
+    char pattern[MAX_PATH];
+    const std::string deep = directory + std::string(MAX_PATH - directory.size() - 2, 'd') + "\\";
+    FindFirstEntry(&search, &findData, &count, pattern, nullptr, deep.c_str(), "*.*");
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE), errorCode);
+    errorCode = 0;
+    EXPECT_FALSE(CreateDirPath((deep + "Schaubild.pdf").c_str(), true, false));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE), errorCode);
+    RemoveDirectoryTree(directory);
 }
 
 }

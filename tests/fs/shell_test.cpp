@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
-#include <string.h>
 
 #include <string>
 
@@ -16,185 +15,115 @@ std::string Folder(int csidl)
 {
     char path[MAX_PATH] = "";
     EXPECT_EQ(S_OK, SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)) << csidl;
-    return path;
+    return std::string(path) + "\\";
 }
 
-std::wstring Wide(const std::string& ascii)
+std::wstring Wide(const std::string& ansi)
 {
-    return std::wstring(ascii.begin(), ascii.end());
+    WCHAR wide[MAX_PATH] = L"";
+    MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, wide, MAX_PATH);
+    return wide;
 }
 
-
-// What a saved shortcut holds: path, arguments, working directory, icon location, description,
-// show command.
-std::string ReadShortcut(const std::wstring& file)
+// What a saved shortcut holds: path, arguments, working directory, icon location, description
+// and show command; empty when there is no shortcut of that name.
+std::string ReadShortcut(const std::string& file)
 {
-    const HRESULT comState = CoInitialize(nullptr);
-    std::string fields;
+    CoInitialize(nullptr);
     IShellLinkA* link = nullptr;
     IPersistFile* persist = nullptr;
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                   reinterpret_cast<void**>(&link))) &&
-        SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist))) &&
-        SUCCEEDED(persist->Load(file.c_str(), STGM_READ))) {
-        char text[5][MAX_PATH] = {};
-        int iconIndex = -1;
+    char text[5][MAX_PATH] = {};
+    int iconIndex = -1;
+    const bool loaded = SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                                   reinterpret_cast<void**>(&link))) &&
+                        SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist))) &&
+                        SUCCEEDED(persist->Load(Wide(file).c_str(), STGM_READ));
+    if (loaded) {
         link->GetPath(text[0], MAX_PATH, nullptr, SLGP_RAWPATH);
         link->GetArguments(text[1], MAX_PATH);
         link->GetWorkingDirectory(text[2], MAX_PATH);
         link->GetIconLocation(text[3], MAX_PATH, &iconIndex);
         link->GetDescription(text[4], MAX_PATH);
-        fields = std::string(text[0]) + "|" + text[1] + "|" + text[2] + "|" + text[3] + "," + std::to_string(iconIndex) +
-                 "|" + text[4];
     }
     if (persist != nullptr)
         persist->Release();
     if (link != nullptr)
         link->Release();
-    if (SUCCEEDED(comState))
-        CoUninitialize();
-    // Wine's link object loads every field but the show command, so that is read where the
-    // file keeps it: the 32-bit field at offset 60 of the 76-byte header.
-    const HANDLE handle = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    BYTE header[76] = {};
-    DWORD read = 0;
-    ReadFile(handle, header, sizeof(header), &read, nullptr);
-    CloseHandle(handle);
-    int showCmd = 0;
-    memcpy(&showCmd, header + 60, sizeof(showCmd));
-    return fields + "|" + std::to_string(showCmd);
+    CoUninitialize();
+    // Wine's link object loads every field but the show command, so that is read where the file
+    // keeps it: the 32-bit field at offset 60 of the 76-byte header.
+    const std::string header = ReadWholeFile(file) + std::string(64, '\0');
+    return !loaded ? "" : std::string(text[0]) + "|" + text[1] + "|" + text[2] + "|" + text[3] + "," +
+                              std::to_string(iconIndex) + "|" + text[4] + "|" + std::to_string(header[60]);
 }
 
-// Whether this WOW64 process sees System32 redirected: a file made there lands in SysWOW64.
+// Whether this process sees System32 redirected: a file made there lands in SysWOW64.
 bool System32Redirected()
 {
-    const std::string probe = "pelmora-probe.txt";
-    MakeFile("C:\\windows\\system32\\" + probe, 0);
-    const bool redirected = PathExists("C:\\windows\\syswow64\\" + probe);
-    DeleteFileA(("C:\\windows\\system32\\" + probe).c_str());
-    DeleteFileA(("C:\\windows\\syswow64\\" + probe).c_str());
+    MakeFile("C:\\windows\\system32\\pelmora-probe.txt", 0);
+    const bool redirected = DeleteFileA("C:\\windows\\syswow64\\pelmora-probe.txt");
+    DeleteFileA("C:\\windows\\system32\\pelmora-probe.txt");
     return redirected;
 }
 
-TEST(ShortcutFolder, EverySelectorNamesItsFolderWithAFinalBackslash)
+// Real .LNK files in the folder each selector names, read back through the shell. A shortcut
+// that cannot be saved leaves nothing, and deleting it finds nothing either.
+TEST(Shortcut, IsSavedInTheSelectedFolderWithEveryFieldOrNotAtAll)
 {
-    const std::string programs = Folder(CSIDL_PROGRAMS) + "\\";
-    const std::string commonPrograms = Folder(CSIDL_COMMON_PROGRAMS) + "\\";
-    EXPECT_EQ(0, _stricmp("C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\", commonPrograms.c_str()));
-    // With its final backslash the first fills a path exactly; the others are one too long.
-    const std::string fullDrive = "Q:\\" + std::string(pathCapacity - 5, 'a');
-    const std::string longDrive = fullDrive + "a";
-    const std::string longSubfolder(pathCapacity - commonPrograms.size() - 1, 'b');
-    const struct {
-        LPCSTR folder;
-        bool common;
-        std::string expected;  // empty: refused
-    } cases[] = {
-        {nullptr, false, Folder(CSIDL_DESKTOPDIRECTORY) + "\\"},
-        {nullptr, true, Folder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\"},
-        {MAKEINTRESOURCEA(CSIDL_PERSONAL), true, Folder(CSIDL_PERSONAL) + "\\"},
-        // The shell cannot name these (no such folder; a folder without a path): with common
-        // the user's Programs menu stands in.
-        {MAKEINTRESOURCEA(200), false, ""},
-        {MAKEINTRESOURCEA(200), true, programs},
-        {MAKEINTRESOURCEA(CSIDL_DRIVES), false, ""},
-        {MAKEINTRESOURCEA(CSIDL_DRIVES), true, programs},
-        {"Q:\\Ablage", true, "Q:\\Ablage\\"},
-        {"Q:\\Ablage\\", false, "Q:\\Ablage\\"},
-        {"Pelmora-Tastatur", true, commonPrograms + "Pelmora-Tastatur\\"},
-        {"Pelmora-Tastatur", false, programs + "Pelmora-Tastatur\\"},
-        {"", true, commonPrograms},
-        {fullDrive.c_str(), false, fullDrive + "\\"},
-        {longDrive.c_str(), false, ""},
-        {longSubfolder.c_str(), true, ""},
-    };
-    for (const auto& c : cases) {
-        const std::string shown = IS_INTRESOURCE(c.folder) ? std::to_string(reinterpret_cast<ULONG_PTR>(c.folder))
-                                                            : std::string(c.folder).substr(0, 20);
-        char path[pathCapacity + 1];
-        memset(path, 'x', sizeof(path));
-        EXPECT_EQ(!c.expected.empty(), GetShortcutFolder(path, nullptr, c.folder, c.common)) << shown << c.common;
-        EXPECT_EQ(c.expected, path) << shown << c.common;
-        EXPECT_EQ('x', path[pathCapacity]) << shown;
-    }
-    char path[pathCapacity] = "stale";
-    EXPECT_FALSE(GetSpecialFolder(path, CSIDL_DRIVES));
-    EXPECT_STREQ("", path);
-}
-
-TEST(Shortcut, IsSavedFoundAgainAndDeletedOnce)
-{
-    const std::string notepad = Folder(CSIDL_SYSTEM) + "\\notepad.exe";
-    const std::wstring subfolder = Wide(Folder(CSIDL_COMMON_PROGRAMS)) + L"\\Pelmora Prüfung";
-    const struct {
-        LPCSTR folder;
-        bool common;
-        const char* name;
-        const char* arguments;
-        const char* workingDir;
-        const char* iconPath;
-        const char* description;
-        int showCmd;
-        std::wstring file;  // the name as the shell should see it in UTF-16
-        std::string expected;
-    } cases[] = {
-        {nullptr, false, "Pelmora Verknüpfung", "/p \"Schaubild 1.txt\"", "C:\\windows\\", "shell32.dll",
-         "Schaubild der Belegung", SW_SHOWMINNOACTIVE, Wide(Folder(CSIDL_DESKTOPDIRECTORY)) + L"\\Pelmora Verknüpfung.LNK",
-         notepad + "|/p \"Schaubild 1.txt\"|C:\\windows|shell32.dll,3|Schaubild der Belegung|7"},
-        // Both levels of the subfolder are missing; the icon comes from the target.
-        {"Pelmora Prüfung\\Schaubilder", true, "Schaubild öffnen", nullptr, nullptr, nullptr, nullptr, SW_SHOWMAXIMIZED,
-         subfolder + L"\\Schaubilder\\Schaubild öffnen.LNK", notepad + "|||" + notepad + ",3||3"},
-    };
-    for (const auto& c : cases) {
-        DeleteFileW(c.file.c_str());
-        EXPECT_TRUE(CreateShortcut(nullptr, notepad.c_str(), c.arguments, c.folder, c.name, c.workingDir, c.iconPath,
-                                   3, c.description, c.showCmd, c.common))
-            << c.name;
-        EXPECT_EQ(c.expected, ReadShortcut(c.file)) << c.name;
-        EXPECT_TRUE(DeleteShortcut(nullptr, c.folder, c.name, c.common)) << c.name;
-        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(c.file.c_str())) << c.name;
-        EXPECT_FALSE(DeleteShortcut(nullptr, c.folder, c.name, c.common)) << c.name;
-    }
-    RemoveDirectoryW((subfolder + L"\\Schaubilder").c_str());
-    RemoveDirectoryW(subfolder.c_str());
-}
-
-TEST(Shortcut, IsReportedAsFailedWhenNothingIsSaved)
-{
-    const std::string notepad = Folder(CSIDL_SYSTEM) + "\\notepad.exe";
-    const std::string desktop = Folder(CSIDL_DESKTOPDIRECTORY) + "\\";
-    ASSERT_EQ(static_cast<UINT>(DRIVE_NO_ROOT_DIR), GetDriveTypeA("Q:\\"));
+    const std::string notepad = Folder(CSIDL_SYSTEM) + "notepad.exe";
+    const std::string plain = notepad + "|||" + notepad + ",3||7";  // the icon comes from the target
+    const std::string desktop = Folder(CSIDL_DESKTOPDIRECTORY);
+    const std::string commonPrograms = Folder(CSIDL_COMMON_PROGRAMS);
+    const std::string desktopPath = desktop.substr(0, desktop.size() - 1);
     const std::string longWorkingDir = "C:\\" + std::string(pathCapacity - 3, 'w');
     const std::string longName(pathCapacity - desktop.size() - 4, 'n');  // one too many with ".LNK"
     // A file of the long name without ".LNK" is not the shortcut: it stays.
     ASSERT_TRUE(MakeFile(desktop + longName, 1)) << GetLastError();
     const struct {
-        const char* target;
         LPCSTR folder;
+        bool common;
         const char* name;
-        const char* workingDir;
+        const char* workingDir;  // given: arguments, icon and description as well
+        std::string file;
+        std::string expected;  // empty: not saved
     } cases[] = {
-        {notepad.c_str(), "Q:\\Ablage", "Pelmora Nirgends", nullptr},  // a drive that is not there
-        {notepad.c_str(), nullptr, "Pelmora Nirgends", longWorkingDir.c_str()},
-        {notepad.c_str(), nullptr, longName.c_str(), nullptr},
-        {nullptr, nullptr, "Pelmora Nirgends", nullptr},  // no target: the steps after it change nothing
+        {nullptr, false, "Pelmora Verknüpfung", "C:\\windows\\", desktop + "Pelmora Verknüpfung.LNK",
+         notepad + "|/p \"Schaubild 1.txt\"|C:\\windows|shell32.dll,3|Schaubild der Belegung|7"},
+        // Both levels of the subfolder are missing.
+        {"Pelmora Prüfung\\Schaubilder", true, "Schaubild öffnen", nullptr,
+         commonPrograms + "Pelmora Prüfung\\Schaubilder\\Schaubild öffnen.LNK", plain},
+        {desktopPath.c_str(), false, "Pelmora", nullptr, desktop + "Pelmora.LNK", plain},
+        // No such folder, and one without a path: with common the user's Programs menu stands in.
+        {MAKEINTRESOURCEA(200), true, "Pelmora", nullptr, Folder(CSIDL_PROGRAMS) + "Pelmora.LNK", plain},
+        {MAKEINTRESOURCEA(200), false, "Pelmora", nullptr, "", ""},
+        {MAKEINTRESOURCEA(CSIDL_DRIVES), false, "Pelmora", nullptr, "", ""},
+        // Paths that would not fit are refused, not cut.
+        {nullptr, false, "Pelmora", longWorkingDir.c_str(), desktop + "Pelmora.LNK", ""},
+        {nullptr, false, longName.c_str(), nullptr, desktop + longName + ".LNK", ""},
     };
     for (const auto& c : cases) {
-        EXPECT_FALSE(CreateShortcut(nullptr, c.target, nullptr, c.folder, c.name, c.workingDir, "shell32.dll", 0,
-                                    "Beschreibung", SW_SHOWNORMAL, false))
-            << std::string(c.name).substr(0, 20);
-        EXPECT_FALSE(DeleteShortcut(nullptr, c.folder, c.name, false));
+        const std::string shown = "row " + std::to_string(&c - cases);
+        const bool all = c.workingDir != nullptr;
+        EXPECT_EQ(!c.expected.empty(),
+                  CreateShortcut(nullptr, notepad.c_str(), all ? "/p \"Schaubild 1.txt\"" : nullptr, c.folder, c.name,
+                                 c.workingDir, all ? "shell32.dll" : nullptr, 3,
+                                 all ? "Schaubild der Belegung" : nullptr, SW_SHOWMINNOACTIVE, c.common))
+            << shown;
+        EXPECT_EQ(c.expected, ReadShortcut(c.file)) << shown;
+        EXPECT_EQ(!c.expected.empty(), DeleteShortcut(nullptr, c.folder, c.name, c.common)) << shown;
+        EXPECT_FALSE(PathExists(c.file) || DeleteShortcut(nullptr, c.folder, c.name, c.common)) << shown;
     }
-    EXPECT_FALSE(PathExists(desktop + "Pelmora Nirgends.LNK"));
-    EXPECT_TRUE(PathExists(desktop + longName));
-    DeleteFileA((desktop + longName).c_str());
+    // Without a target the steps after it must not hide the failure.
+    EXPECT_FALSE(CreateShortcut(nullptr, nullptr, nullptr, nullptr, "Pelmora", nullptr, "shell32.dll", 0,
+                                "Beschreibung", SW_SHOWNORMAL, false));
+    EXPECT_FALSE(PathExists(desktop + "Pelmora.LNK"));
+    EXPECT_TRUE(DeleteFileA((desktop + longName).c_str()));
+    EXPECT_TRUE(RemoveDirectoryA((commonPrograms + "Pelmora Prüfung\\Schaubilder").c_str()) &&
+                RemoveDirectoryA((commonPrograms + "Pelmora Prüfung").c_str()));
 }
 
-// The directories as the process really runs: a 32-bit process on 64-bit Windows (WOW64) gets
-// the native and the 32-bit system directory, and Program Files (x86). Under WOW64 the files
-// the uninstaller makes in System32 land in the native directory, and once it has reverted,
-// System32 is again what it was before: redirected, or not when the caller had switched
-// redirection off itself.
+// Under WOW64 what the uninstaller does in System32 must reach the native one, and reverting must
+// give the caller back what it had: redirection, or none when it had switched it off itself.
 TEST(InstallDirs, AreResolvedForThePlatformAndRedirectionIsRestored)
 {
     const bool wow64 = RunsUnderWow64();
@@ -208,65 +137,52 @@ TEST(InstallDirs, AreResolvedForThePlatformAndRedirectionIsRestored)
             ASSERT_TRUE(Wow64DisableWow64FsRedirection(&callers)) << GetLastError();
         }
         ResolveInstallDirs("Pelmora-Tastatur");
-        EXPECT_EQ(0, _stricmp(wow64 ? "C:\\windows\\system32\\" : (Folder(CSIDL_SYSTEM) + "\\").c_str(), systemDir));
+        EXPECT_EQ(0, _stricmp(wow64 ? "C:\\windows\\system32\\" : Folder(CSIDL_SYSTEM).c_str(), systemDir));
         EXPECT_EQ(0, _stricmp(wow64 ? "C:\\windows\\syswow64\\" : "", wow64SystemDir)) << wow64SystemDir;
-        EXPECT_EQ(programFiles + "\\Pelmora-Tastatur", productDir);
-        EXPECT_EQ(wow64 ? "C:\\Program Files (x86)" : programFiles, programFiles);
-        if (wow64) {
-            EXPECT_FALSE(System32Redirected()) << callerSwitchedOff;
-        }
+        EXPECT_EQ(wow64 ? "C:\\Program Files (x86)\\Pelmora-Tastatur" : programFiles + "Pelmora-Tastatur", productDir);
+        EXPECT_FALSE(wow64 && System32Redirected()) << callerSwitchedOff;
         RevertFsRedirection();
-        if (wow64) {
-            EXPECT_EQ(!callerSwitchedOff, System32Redirected()) << callerSwitchedOff;
-        }
+        EXPECT_EQ(wow64 && !callerSwitchedOff, System32Redirected()) << callerSwitchedOff;
         if (callerSwitchedOff && wow64)
             Wow64RevertWow64FsRedirection(callers);
     }
     isWow64 = savedWow64;
 }
 
-// The temporary directory as ANSI calls can open it: its own name, its short form, or at last
-// the Windows directory, never a look-alike of a name outside the code page.
-TEST(TempDir, IsNamedSoThatAnsiCallsReachIt)
+// A name outside the code page must not turn into a look-alike ("Dogan") naming another folder.
+// The copy put there knows itself by that folder, not by the one above or below it.
+TEST(TempDir, IsNamedSoThatAnsiCallsReachItAndTheCopyThereKnowsItsFolder)
 {
     char savedTmp[MAX_PATH] = "";
     ASSERT_NE(0u, GetEnvironmentVariableA("TMP", savedTmp, MAX_PATH));
-    const std::string base = FreshDirectory("tempdir-tests");
-    const std::wstring greek = Wide(base) + L"\u03a9\u03bc\u03ad\u03b3\u03b1";
-    ASSERT_TRUE(CreateDirectoryW((greek + L"1").c_str(), nullptr)) << GetLastError();
-    char windows[MAX_PATH];
-    GetWindowsDirectoryA(windows, MAX_PATH);
+    const std::string root = FreshDirectory("tempdir-tests");
+    const std::wstring base = Wide(root);
+    RemoveDirectoryW((base + L"Do\u011fan").c_str());  // the ANSI clean-up cannot name it
+    WCHAR windows[MAX_PATH] = L"";
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    ASSERT_TRUE(CreateDirectoryW((base + L"Ablage").c_str(), nullptr) &&
+                CreateDirectoryW((base + L"Do\u011fan").c_str(), nullptr));
     const struct {
         std::wstring tmp;
-        std::string expected;  // "~": a short form
+        std::wstring expected;  // the long form of the path handed out; empty: refused
     } cases[] = {
-        {Wide(base + "Ablage"), base + "Ablage\\"},
-        {greek + L"1", "~"},
-        {greek + L"2", std::string(windows) + "\\"},  // no short form of a missing directory
-        {Wide(base + std::string(300, 't')), ""},  // too long: refused
+        {base + L"Ablage", base + L"Ablage\\"},
+        {base + L"Do\u011fan", base + L"Do\u011fan\\"},
+        {base + L"Do\u011fan2", std::wstring(windows) + L"\\"},  // no short form of a missing directory
+        {base + std::wstring(300, L't'), L""},
     };
     for (const auto& c : cases) {
         SetEnvironmentVariableW(L"TMP", c.tmp.c_str());
         char path[pathCapacity] = "alt";
-        EXPECT_EQ(!c.expected.empty(), GetTempDir(path)) << c.expected;
-        if (c.expected == "~") {
-            WCHAR longForm[MAX_PATH] = L"";
-            GetLongPathNameW(Wide(path).c_str(), longForm, MAX_PATH);
-            EXPECT_EQ(c.tmp + L"\\", longForm) << path;
-        } else {
-            EXPECT_EQ(0, _stricmp(c.expected.c_str(), path)) << path;
-        }
+        WCHAR longForm[MAX_PATH] = L"";
+        EXPECT_EQ(!c.expected.empty(), GetTempDir(path)) << path;
+        GetLongPathNameW(Wide(path).c_str(), longForm, MAX_PATH);
+        EXPECT_EQ(c.expected, longForm) << path;
     }
     SetEnvironmentVariableA("TMP", savedTmp);
-    RemoveDirectoryW((greek + L"1").c_str());
-    RemoveDirectoryTree(base);
-}
+    RemoveDirectoryW((base + L"Do\u011fan").c_str());
+    RemoveDirectoryTree(root);
 
-// The copy in the temporary directory knows itself by the folder it was copied to, in any
-// letter case (the invocation check tests that); a program in the folder above it or below it
-// is not the copy.
-TEST(RunsFromDirectory, OnlyTheProgramsOwnFolder)
-{
     const std::string own = BuiltProgramPath("");
     EXPECT_TRUE(RunsFromDirectory(own.c_str()));
     EXPECT_FALSE(RunsFromDirectory(own.substr(0, own.rfind('\\', own.size() - 2) + 1).c_str()));
