@@ -8,6 +8,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "registry/registry.h"
 #include "support.h"
@@ -20,6 +21,7 @@ const char preloadPath[] = "Keyboard Layout\\Preload";
 const char substitutesPath[] = "Keyboard Layout\\Substitutes";
 const char product[] = "A0010407";
 const std::string catalogue = std::string(layoutCataloguePath) + "\\";
+typedef std::multiset<std::string> Layouts;  // each as often as it is named
 const Values missing = {{"<missing>", ""}};  // a key that is not there, as ReadRegistryValues gives it
 
 // "00000407 d0010407" or "1=00000407 2=d0010407" as values, unnamed ones numbered by their place;
@@ -47,12 +49,12 @@ std::string Upper(std::string text)
 
 // The layouts that Preload names now, each as often as it names it, through Substitutes as Windows
 // looks them up (names ignoring letter case), in upper case; `first` receives the one that "1" names.
-std::multiset<std::string> NamedLayouts(std::string* first = nullptr)
+Layouts NamedLayouts(std::string* first = nullptr)
 {
     std::map<std::string, std::string> standsFor;
     for (const auto& pair : ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath))
         standsFor[Upper(pair.first)] = Upper(pair.second);
-    std::multiset<std::string> layouts;
+    Layouts layouts;
     for (const auto& entry : ReadRegistryValues(HKEY_CURRENT_USER, preloadPath)) {
         const auto substitute = standsFor.find(Upper(entry.second));
         const std::string layout = substitute != standsFor.end() ? substitute->second : Upper(entry.second);
@@ -68,49 +70,44 @@ protected:
     void SetUp() override { OpenRegistrySandbox(); }
     void TearDown() override { CloseRegistrySandbox(); }
 
-    // Writes the user's lists afresh and a catalogue with the product, and loads them for the edit
-    // (R: removal of the product, A: a new layout b0990407 added, M: the product made default);
-    // `key` replaces the layout key, or for M the driver file.
+    // Writes the user's lists afresh and a catalogue with the product, loads them and makes the edit
+    // (R: removal of the product, A: a new layout b0990407 added, M: the product made default, none
+    // for another letter); `key` replaces the layout key, or for M the driver file.
     static bool Load(char edit, const Values& preloadValues, const Values& substituteValues, const char* key = nullptr)
     {
         RegDeleteTreeA(HKEY_CURRENT_USER, "Keyboard Layout");
-        if (preloadValues != missing)
-            WriteRegistryValues(HKEY_CURRENT_USER, preloadPath, preloadValues);
+        WriteRegistryValues(HKEY_CURRENT_USER, preloadPath, preloadValues);
         if (substituteValues != missing)
             WriteRegistryValues(HKEY_CURRENT_USER, substitutesPath, substituteValues);
         WriteRegistryValues(HKEY_LOCAL_MACHINE, catalogue + "00000407", {{"Layout File", "KBDGR.DLL"}});
-        WriteRegistryValues(HKEY_LOCAL_MACHINE, catalogue + "a0010407", {{"Layout File", "Pelmoradrv.DLL"}, {"Layout Id", "00c1"}});
+        WriteRegistryValues(HKEY_LOCAL_MACHINE, catalogue + "a0010407",
+                            {{"Layout File", "Pelmoradrv.DLL"}, {"Layout Id", "00c1"}});
         WriteRegistryValues(HKEY_LOCAL_MACHINE, catalogue + "a0030407", {{"Layout Id", "0bff"}});
         strcpy(layoutKey, key != nullptr && edit != 'M' ? key : edit == 'A' ? "b0990407" : product);
         strcpy(driverFileName, key != nullptr && edit == 'M' ? key : "pelmoradrv.dll");
-        return LoadLayoutRegistry();
-    }
-
-    static bool Edit(char edit)
-    {
-        return edit == 'R' ? RemoveUserLayout() : edit == 'A' ? AddUserLayout(-1) : MakeUserLayoutDefault();
+        if (!LoadLayoutRegistry())
+            return false;
+        return edit == 'R' ? RemoveUserLayout()
+                           : edit == 'A' ? AddUserLayout(-1) : edit != 'M' || MakeUserLayoutDefault();
     }
 
     // Loads, edits and writes back the lists with their first, second, ... write failing, and at
     // last completely: each failure is reported, loses no layout but the product's and writes no
     // changed Substitutes value before those of the standard keys. Gives the layouts named before.
-    static std::multiset<std::string> EditAndWrite(char edit, const Values& preloadValues, const Values& substituteValues)
+    static Layouts EditAndWrite(char edit, const Values& preloadValues, const Values& substituteValues)
     {
         for (int k = 1;; ++k) {
             EXPECT_TRUE(Load(edit, preloadValues, substituteValues)) << errorText;
-            const std::multiset<std::string> before = NamedLayouts();
-            EXPECT_TRUE(Edit(edit)) << errorText;
+            const Layouts before = NamedLayouts();
             regFailingWrite = k;
             const bool written = WriteUserLayoutLists();
-            const bool failed = regFailingWrite == 0;
-            regFailingWrite = 0;
-            EXPECT_EQ(!failed, written) << errorText;
-            if (!failed || HasFailure())
+            EXPECT_EQ(std::exchange(regFailingWrite, 0) != 0, written) << errorText;
+            if (written || HasFailure())
                 return before;
             // The warning names what could not be written.
             const std::string text = errorText;
             EXPECT_TRUE(text.rfind("Warnung:\nFehler beim ", 0) == 0 && text.substr(text.size() - 3) != " - ") << text;
-            const std::multiset<std::string> after = NamedLayouts();
+            const Layouts after = NamedLayouts();
             for (const std::string& layout : before)
                 EXPECT_TRUE(layout == product || after.count(layout) != 0) << layout << " lost at write " << k;
             Values now = ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath);
@@ -137,33 +134,27 @@ const struct {
     const char* expectedPreload;
     const char* expectedSubstitutes;
 } edits[] = {
-    // Substitutes names match Preload data in any letter case; unused ones go.
+    // Substitutes names match Preload data in any letter case; unused ones go; removing the default
+    // makes the standard layouts default.
     {'R', "00000407 d0010407 D0020407", "D0010407=a0020407 d0020407=a0010407", "00000407 d0010407", "d0010407=a0020407"},
-    // Removing the default makes the standard layouts default.
     {'R', "d0010407 d0020407 00000407 00000409", "d0010407=a0010407 d0020407=a0020407", "00000407 d0010407 00000409",
      "d0010407=a0020407"},
-    // The new lists give both substitute keys to each other's layout.
-    {'R', "d0020407 d0010407 d0030407 00000409", "d0020407=a0020407 d0010407=a0030407 d0030407=a0010407",
-     "d0010407 d0020407 00000409", "d0010407=a0020407 d0020407=a0030407"},
-    // Everything substituted: the standard key goes to the entry before the product's, or after it
-    // when that is first, or stays with the entry that holds it.
+    // All substituted: the standard key goes to the entry before the product's (after it when first).
     {'R', "d0010407 00000407", "d0010407=a0020407 00000407=a0010407", "00000407", "00000407=a0020407"},
     {'R', "00000407 d0020407", "00000407=a0010407 d0020407=a0030407", "00000407", "00000407=a0030407"},
     {'R', "00000407 d0010407", "00000407=a0020407 d0010407=a0010407", "00000407", "00000407=a0020407"},
     {'R', "d0020407 d0030407 00000407", "d0020407=a0030407 d0030407=a0020407 00000407=a0010407", "d0010407 00000407",
      "00000407=a0020407 d0010407=a0030407"},
-    // The standard layout, named through d0010407, stays named while "00000407" stands for a0020407.
     {'R', "d0030407 00000407 d0010407", "d0030407=a0010407 00000407=a0020407 d0010407=00000407", "00000407 d0010407",
      "00000407=a0020407 d0010407=00000407"},
-    // Odd names follow the regular ones; only the product's last entry goes.
+    // Odd names follow the regular ones; only the product's last entry goes; a generated key never
+    // redirects an entry that names it directly.
     {'R', "-3=a0030407 01=d0010407 1=00000407 250=a0020407 3=d0020407", "d0010407=a0010407 d0020407=a0010407",
      "00000407 d0010407 a0030407 a0020407", "d0010407=a0010407"},
-    // A generated key never redirects an entry that names it directly.
     {'R', "d0010407 d0020407 d0030407", "d0020407=a0010407 d0030407=a0020407", "d0010407 d0020407", "d0020407=a0020407"},
-    // The product named directly, or not at all: the lists stay as they are.
+    // The product named directly, or not at all: the lists stay; a name in another case is renewed.
     {'R', "00000407 a0010407", "x=y", "00000407 a0010407", "x=y"},
     {'M', "00000407 a0010407", "x=y", "00000407 a0010407", "x=y"},
-    // A name kept in another letter case is written anew.
     {'R', "D0020407 d0010407 00000407", "d0020407=a0010407 D0010407=a0020407", "00000407 d0010407", "d0010407=a0020407"},
     // Only names 1 to the first gap move; "0" and "01" keep theirs; Substitutes is created.
     {'A', "0=00000409 1=00000407 2=a0020407 4=a0030407 01=00000807", "-",
@@ -188,15 +179,13 @@ TEST_F(LayoutTest, EditsGiveTheirListsThroughEveryFailingWrite)
     }
 }
 
-// A refused edit, or a list that is missing, longer than its table or, at the write-back, refused,
-// says why and leaves the lists alone; Substitutes with nothing to hold may stay away.
+// A refused edit, or a list longer than its table or, at the write-back, missing or refused, says
+// why and leaves the lists alone; Substitutes with nothing to hold may stay away.
 TEST_F(LayoutTest, RefusalsAndSpoiledListsWriteNothing)
 {
-    Values full;
-    for (int i = 1; i <= layoutTableCapacity; ++i)
-        full[std::to_string(i)] = "00000407";
-    Values many = full;
-    many["101"] = "00000407";
+    Values many;
+    for (int i = 1; i <= layoutTableCapacity + 1; ++i)
+        many[std::to_string(i)] = "00000407";
     const Values usual = V("00000407 d0010407 d0020407");
     const Values substituted = V("d0010407=a0020407 d0020407=a0010407");
     const std::string tooMany = "Zu viele Einträge im Registry-Key HKEY_CURRENT_USER\\Keyboard Layout\\";
@@ -209,14 +198,11 @@ TEST_F(LayoutTest, RefusalsAndSpoiledListsWriteNothing)
         const char* spoiled;  // before the write-back: deleted, or refused when it is Substitutes and there is a text
         std::string text;     // empty: written
     } cases[] = {
-        {'R', nullptr, missing, substituted, nullptr, open + "Preload"},
         {'R', nullptr, many, substituted, nullptr, tooMany + "Preload (höchstens 100)"},
         {'R', nullptr, usual, many, nullptr, tooMany + "Substitutes (höchstens 100)"},
         {'R', "b0090407", usual, substituted, nullptr, "Schlüssel nicht vorhanden"},
         {'R', "00000407", usual, substituted, nullptr, "Standard-Layout kann nicht entfernt werden"},
         {'A', "a0010407", usual, substituted, nullptr, "Schlüssel schon vorhanden"},
-        {'A', nullptr, full, substituted, nullptr,
-         "Kein Platz für ein weiteres Layout in HKEY_CURRENT_USER\\Keyboard Layout\\Preload (höchstens 100)"},
         {'M', "Fehlt.DLL", usual, substituted, nullptr, "Schlüssel nicht vorhanden"},
         {'R', nullptr, usual, substituted, preloadPath, "Warnung:\n" + open + "Preload"},
         {'R', nullptr, usual, substituted, substitutesPath, "Warnung:\n" + open + "Substitutes"},
@@ -224,7 +210,7 @@ TEST_F(LayoutTest, RefusalsAndSpoiledListsWriteNothing)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        const bool edited = Load(c.edit, c.preload, c.substitutes, c.key) && Edit(c.edit);
+        const bool edited = Load(c.edit, c.preload, c.substitutes, c.key);
         ASSERT_EQ(c.spoiled != nullptr, edited) << errorText;
         const std::string refusal = errorText;
         if (c.spoiled != nullptr)
@@ -236,7 +222,8 @@ TEST_F(LayoutTest, RefusalsAndSpoiledListsWriteNothing)
         EXPECT_EQ(c.text, edited ? errorText : refusal);
         EXPECT_EQ(c.text.empty() ? V("00000407 d0010407") : c.spoiled == preloadPath ? missing : c.preload,
                   ReadRegistryValues(HKEY_CURRENT_USER, preloadPath));
-        EXPECT_EQ(c.spoiled == substitutesPath ? missing : c.substitutes, ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath));
+        EXPECT_EQ(c.spoiled == substitutesPath ? missing : c.substitutes,
+                  ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath));
         RegDeleteKeyA(HKEY_CURRENT_USER, substitutesPath);  // a refused key goes only so
     }
 }
@@ -255,7 +242,7 @@ TEST_F(LayoutTest, AddingTakesAFreshKeyOrACatalogueEntryThatFits)
     const char* const reused[] = {"", "a0010407 00c1", "a0030407 0bff", "a0040407 0000000000000000c04", "",
                                   "a0060407xxxxxxxxxxx 0c06", "", "b0080C07 0c08", "", ""};
     for (int index = 0; index <= 9; ++index) {
-        ASSERT_TRUE(Load('A', V("00000407"), {})) << errorText;
+        ASSERT_TRUE(Load(' ', V("00000407"), {}, "b0990407")) << errorText;
         layouts[layoutcount] = layouts[1];
         const std::string got = AddUserLayout(index) ? std::string(newKeyName) + " " + newLayoutId : errorText;
         EXPECT_EQ(*reused[index] != '\0' ? reused[index] : "Layout-Eintrag " + std::to_string(index) +
@@ -267,7 +254,7 @@ TEST_F(LayoutTest, AddingTakesAFreshKeyOrACatalogueEntryThatFits)
         wsprintfA(name, "c%03x0407", i);
         WriteRegistryValues(HKEY_LOCAL_MACHINE, catalogue + name, {{"Layout Id", i == 0x5c ? "0f00" : "0100"}});
     }
-    ASSERT_TRUE(Load('A', V("00000407"), {}) && AddUserLayout(-1)) << errorText;
+    ASSERT_TRUE(Load('A', V("00000407"), {})) << errorText;
     EXPECT_EQ("100 b05d0407 0f01", std::to_string(layoutcount) + " " + newKeyName + " " + newLayoutId);
     // Layout keys match in any letter case, and a missing one only a missing one.
     EXPECT_TRUE(SameLayoutKey(nullptr, nullptr) && SameLayoutKey("d0010407", "D0010407"));
@@ -286,7 +273,7 @@ TEST_F(LayoutTest, RandomListsKeepTheirLayoutsThroughEveryEditAndFailingWrite)
     const auto pick = [&random](int count) { return static_cast<int>(random() % count); };
     const char* substituted[] = {"d0010407", "d0020407", "d0030407", "00000407"};
     const char* plain[] = {"00000407", "00000409", "a0020407", "d0040407"};
-    const char* layoutsTo[] = {"00000407", "00000409", "a0020407", "a0030407"};
+    const char* targets[] = {"00000407", "00000409", "a0020407", "a0030407"};
     for (int round = 0; round < 240; ++round) {
         const char edit = "RAM"[round % 3];
         const int count = (edit == 'R' ? 2 : 1) + pick(6);
@@ -303,7 +290,7 @@ TEST_F(LayoutTest, RandomListsKeepTheirLayoutsThroughEveryEditAndFailingWrite)
             std::string klid = plain[pick(4)];
             if (place == productPlace || (pick(2) == 0 && substitutedUsed < 3)) {
                 klid = substituted[substitutedUsed++];
-                substituteValues[pick(3) == 0 ? Upper(klid) : klid] = place == productPlace ? product : layoutsTo[pick(4)];
+                substituteValues[pick(3) == 0 ? Upper(klid) : klid] = place == productPlace ? product : targets[pick(4)];
                 klid = pick(3) == 0 ? Upper(klid) : klid;
             }
             productName = place == productPlace ? name : productName;
@@ -317,10 +304,10 @@ TEST_F(LayoutTest, RandomListsKeepTheirLayoutsThroughEveryEditAndFailingWrite)
             substituteValues = missing;
 
         SCOPED_TRACE(edit + testing::PrintToString(preloadValues) + " " + testing::PrintToString(substituteValues));
-        std::multiset<std::string> expected = EditAndWrite(edit, preloadValues, substituteValues);
+        Layouts expected = EditAndWrite(edit, preloadValues, substituteValues);
         ASSERT_FALSE(HasFailure());
         std::string first;
-        const std::multiset<std::string> after = NamedLayouts(&first);
+        const Layouts after = NamedLayouts(&first);
         if (edit == 'R')
             expected.erase(expected.find(product));
         if (edit == 'A')
