@@ -126,7 +126,8 @@ protected:
     }
 };
 
-// Preload values listed without names are "1", "2", ...
+// Edits (letters as in Load) with the lists before and after them; Preload values listed without
+// names are "1", "2", ...
 const struct {
     char edit;
     const char* preload;
@@ -134,8 +135,8 @@ const struct {
     const char* expectedPreload;
     const char* expectedSubstitutes;
 } edits[] = {
-    // Substitutes names match Preload data in any letter case; unused ones go; removing the default
-    // makes the standard layouts default.
+    // Substitutes names match Preload data in any letter case, and the product's value goes; removing
+    // the default makes the standard layouts default.
     {'R', "00000407 d0010407 D0020407", "D0010407=a0020407 d0020407=a0010407", "00000407 d0010407", "d0010407=a0020407"},
     {'R', "d0010407 d0020407 00000407 00000409", "d0010407=a0010407 d0020407=a0020407", "00000407 d0010407 00000409",
      "d0010407=a0020407"},
@@ -243,7 +244,7 @@ TEST_F(LayoutTest, AddingTakesAFreshKeyOrACatalogueEntryThatFits)
                                   "a0060407xxxxxxxxxxx 0c06", "", "b0080C07 0c08", "", ""};
     for (int index = 0; index <= 9; ++index) {
         ASSERT_TRUE(Load(' ', V("00000407"), {}, "b0990407")) << errorText;
-        layouts[layoutcount] = layouts[1];
+        layouts[layoutcount] = layouts[1];  // an entry past the catalogue is refused all the same
         const std::string got = AddUserLayout(index) ? std::string(newKeyName) + " " + newLayoutId : errorText;
         EXPECT_EQ(*reused[index] != '\0' ? reused[index] : "Layout-Eintrag " + std::to_string(index) +
                   " kann nicht übernommen werden (Name oder \"Layout Id\" fehlt oder ist zu lang)", got);
