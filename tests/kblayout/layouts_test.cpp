@@ -16,12 +16,12 @@
 namespace {
 
 typedef RegistryValues Values;
+typedef std::multiset<std::string> Layouts;  // each as often as it is named
 
 const char preloadPath[] = "Keyboard Layout\\Preload";
 const char substitutesPath[] = "Keyboard Layout\\Substitutes";
-const char product[] = "A0010407";
+const char product[] = "A0010407";  // the catalogue names it "a0010407": every load matches it in any case
 const std::string catalogue = std::string(layoutCataloguePath) + "\\";
-typedef std::multiset<std::string> Layouts;  // each as often as it is named
 const Values missing = {{"<missing>", ""}};  // a key that is not there, as ReadRegistryValues gives it
 
 // "00000407 d0010407" or "1=00000407 2=d0010407" as values, unnamed ones numbered by their place;
