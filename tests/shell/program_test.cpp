@@ -70,7 +70,8 @@ void UninstallWhatTheInstallerInstalled(const std::wstring& temp, const std::wst
     for (const wchar_t* name : {L"TEMP", L"TMP"})
         SetEnvironmentVariableW(name, ownTemp);
     const std::string records = FinishBoxDriver(driver);
-    for (const char* box : {"deinstalliert werden?\\n\\nPelmora AltGrLinks (V3.04)\nbuttons: YES NO\nicon: question\n",
+    for (const char* box : {"caption: Uninstall_Pelmoradrv\ntext: Soll folgender Tastatur-Treiber deinstalliert werden?"
+                            "\\n\\nPelmora AltGrLinks (V3.04)\nbuttons: YES NO\nicon: question\n",
                             "wurde deinstalliert:\\nPelmora AltGrLinks (V3.04)\nbuttons: OK\nicon: information\n"})
         EXPECT_NE(std::string::npos, records.find(box)) << records;
     // The copy ends once its last box is answered; one still waiting is ended, not to hold the run.
