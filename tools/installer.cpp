@@ -1,15 +1,15 @@
 // Test and demonstration tool: installs the product the way it is found on a user's machine,
 // with the installing side of the program's own library.
 //
-//   installer.exe UNINSTALLER [--key-file FILE]
+//   installer.exe UNINSTALLER
 //
 // Puts a placeholder Pelmoradrv.DLL into the system directory (as a 32-bit installer on 64-bit
 // Windows does: into the native System32 and into SysWOW64), registers a new German
 // catalogue key chosen by AddUserLayout(-1), adds the layout to the user's Preload and
 // Substitutes lists, creates the product folder (with the access list of Program Files) with
 // UNINSTALLER (as Uninstall_Pelmoradrv.exe) and the two chart files, the chart shortcut on the
-// desktop and the uninstall entry. Prints the layout key it used (and writes it to FILE). Exit
-// code 0, or 1 after a message on stderr.
+// desktop and the uninstall entry. Prints the layout key it used. Exit code 0, or 1 after a
+// message on stderr.
 #include <windows.h>
 
 #include <stdio.h>
@@ -73,8 +73,8 @@ bool RunsUnderWine()
 
 int main(int argc, char** argv)
 {
-    if (argc != 2 && !(argc == 4 && strcmp(argv[2], "--key-file") == 0)) {
-        fprintf(stderr, "usage: installer.exe UNINSTALLER [--key-file FILE]\n");
+    if (argc != 2) {
+        fprintf(stderr, "usage: installer.exe UNINSTALLER\n");
         return 1;
     }
     const char* uninstaller = argv[1];
@@ -139,10 +139,5 @@ int main(int argc, char** argv)
         return Fail("writing the uninstall entry");
 
     printf("%s\n", newKeyName);
-    if (argc == 4) {
-        FILE* keyFile = fopen(argv[3], "wb");
-        if (keyFile == nullptr || fprintf(keyFile, "%s\n", newKeyName) < 0 || fclose(keyFile) != 0)
-            return Fail("writing the key file");
-    }
     return 0;
 }
