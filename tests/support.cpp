@@ -44,10 +44,8 @@ void WriteKeyAccess(HKEY root, const std::string& path, const char* access)
 
 std::string BuiltProgramPath(const char* fileName)
 {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    *strrchr(path, '\\') = '\0';
-    return std::string(path) + "\\" + fileName;
+    const std::string self = _pgmptr;
+    return self.substr(0, self.rfind('\\') + 1) + fileName;
 }
 
 std::string ReadWholeFile(const std::string& path)
@@ -154,7 +152,7 @@ std::string FreshDirectory(const char* name)
 
 bool MakeFile(const std::string& path, DWORD size, DWORD attributes)
 {
-    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     const bool sized = SetFilePointer(file, size, nullptr, FILE_BEGIN) == size && SetEndOfFile(file);
@@ -180,11 +178,11 @@ RegistryValues ReadRegistryValues(HKEY root, const std::string& path)
         return {{"<missing>", ""}};
     RegistryValues values;
     char name[MAX_PATH];
-    char data[MAX_PATH];
+    BYTE data[MAX_PATH];
     for (DWORD i = 0, nameSize = MAX_PATH, dataSize = MAX_PATH;
-         RegEnumValueA(key, i, name, &nameSize, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &dataSize) == 0;
+         RegEnumValueA(key, i, name, &nameSize, nullptr, nullptr, data, &dataSize) == ERROR_SUCCESS;
          ++i, nameSize = dataSize = MAX_PATH)
-        values[name] = data;
+        values[name] = reinterpret_cast<char*>(data);
     RegCloseKey(key);
     return values;
 }
@@ -192,10 +190,8 @@ RegistryValues ReadRegistryValues(HKEY root, const std::string& path)
 bool RegistryKeyExists(HKEY root, const std::string& path, REGSAM view)
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
+    return RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, &key) == ERROR_SUCCESS &&
+           RegCloseKey(key) == ERROR_SUCCESS;
 }
 
 void WriteRefusedKey(HKEY root, const std::string& path)

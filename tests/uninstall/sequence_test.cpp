@@ -217,7 +217,7 @@ protected:
 
 TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
 {
-    const std::string keyText = "W:Der Registry-Key des zu deinstallierenden Tastaturtreibers ";
+    const std::string refusal = "W:Der Registry-Key des zu deinstallierenden Tastaturtreibers ";
     const std::string pdf = Helper(chartPdfFileName);
     // A system directory that the system could not name leaves the DLL's bare name, which would
     // reach a file of that name in the current directory: the DLL counts as missing there instead.
@@ -232,15 +232,13 @@ TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
     };
     RunCases({
         {"no driver file named", [] { Rewrite(HKEY_LOCAL_MACHINE, catalogue + product, {{"Layout Text", "x"}}); }, {},
-         {keyText + "enthält keine Treiberdatei-Angabe.\nTreiber: " + driver + "\nKey: a0010407\nDLL: Pelmoradrv.DLL"},
-         ""},
-        {"another driver file",
-         [] { Rewrite(HKEY_LOCAL_MACHINE, catalogue + product, {{"Layout File", "Fremd.DLL"}}); }, {},
-         {keyText + "enthält eine andere Treiberdatei-Angabe als zum Zeitpunkt der Installation.*"}, ""},
+         {refusal + "enthält keine Treiberdatei-Angabe.*"}, ""},
+        {"another file", [] { Rewrite(HKEY_LOCAL_MACHINE, catalogue + product, {{"Layout File", "A.DLL"}}); }, {},
+         {refusal + "enthält eine andere*"}, ""},
         {"the only layout", [] { Rewrite(HKEY_CURRENT_USER, preloadPath, {{"1", "d0010407"}}); }, {},
          {"W:In den Windows-Spracheinstellungen ist die zu deinstallierende Tastaturbelegung derzeit als einzig*"}, ""},
         {"no such layout", [] { strcpy(layoutKey, "b0090407"); }, {},
-         {keyText + "wurde nicht gefunden.\nTreiber: " + driver + "\nKey: b0090407\nDLL: Pelmoradrv.DLL"}, ""},
+         {refusal + "wurde nicht gefunden.\nTreiber: " + driver + "\nKey: b0090407\nDLL: Pelmoradrv.DLL"}, ""},
         // A Substitutes key that cannot be read; a missing one is an empty list (further down).
         {"Substitutes refused", [] { WriteRefusedKey(HKEY_CURRENT_USER, substitutesPath); }, {},
          {"W:Fehler beim Öffnen des Registry-Keys HKEY_CURRENT_USER\\Keyboard Layout\\Substitutes"}, ""},
@@ -267,7 +265,7 @@ TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
         {"system directory unknown", fromCurrent(systemDir), {IDYES, IDYES},
          {confirmation, MissingDll(driverDllFileName), finalReport}, "lists layout shortcut folder entry wow64-dll "},
         {"WOW64 system directory unknown", fromCurrent(wow64SystemDir), {IDYES}, {confirmation, finalReport}, removed},
-        // After the driver file every failure is a warning: the lists that cannot be written, a
+        // After the driver file every failure is a warning: lists that cannot be written, a
         // catalogue key that will not go, leftovers in the product folder.
         {"warnings",
          [&] {
@@ -285,9 +283,7 @@ TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
           "T:Folgende Datei kann nicht gelöscht werden:\n" + pdf + "\n\nFehlercode 5:\n*",
           warning + "Folgende Hilfsdatei konnte nicht gelöscht werden:\n  " + pdf,
           "T:Folgendes Verzeichnis kann nicht gelöscht werden:\n" + std::string(productDir) + "\n\nFehlercode 145:\n*",
-          warning + "Folgendes Hilfsverzeichnis konnte nicht entfernt werden (möglicherweise ist es nicht leer):\n  " +
-              productDir,
-          finalReport},
+          warning + "Folgendes Hilfsverzeichnis konnte nicht entfernt werden*", finalReport},
          "dll shortcut entry "},
     });
 }
