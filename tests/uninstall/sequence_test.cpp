@@ -187,8 +187,7 @@ protected:
     // to be deleted at the next start; System32 is redirected again for a WOW64 process.
     void RunCases(const std::vector<Case>& cases)
     {
-        char self[MAX_PATH];
-        GetModuleFileNameA(nullptr, self, MAX_PATH);
+        const std::string self = _pgmptr;
         char previous[MAX_PATH];
         GetCurrentDirectoryA(MAX_PATH, previous);
         for (const Case& c : cases) {
@@ -206,7 +205,7 @@ protected:
             }
             TearDown();
             const bool reported = !shown.empty() && shown.back() == finalReport;
-            EXPECT_EQ(reported ? "\\??\\" + std::string(self) : "", pendingDeletion) << c.what;
+            EXPECT_EQ(reported ? "\\??\\" + self : "", pendingDeletion) << c.what;
             SetUp();
         }
     }
