@@ -41,8 +41,6 @@ std::string MissingDll(const std::string& path)
            "\n\nTrotzdem fortfahren?";
 }
 
-// A report of a file operation ends in the system's text: a box expected with a final '*' needs
-// only to start so.
 Boxes DllInUse(const std::string& path)
 {
     return {confirmation, "T:Folgende Datei kann nicht gelöscht werden:\n" + path + "\n\nFehlercode 32:\n*",
@@ -50,8 +48,9 @@ Boxes DllInUse(const std::string& path)
                 ":\nFolgende Treiberdatei konnte nicht gelöscht werden:\n  " + path};
 }
 
-// Each box as its kind ("Q:" asks, "I:" informs, "W:" warns, "T:" reports a file operation) and
-// text; answered from `answers` in order, then with OK.
+// Each box as its kind and text: "Q:" a question with Yes and No, "I:" an information and "W:" a
+// warning with OK alone, "T:" a file operation's report (a warning under its own caption).
+// Answered from `answers` in order, then with OK.
 Boxes shown;
 std::vector<int> answers;
 
@@ -68,6 +67,8 @@ int AnswerBox(HWND, const char* text, const char* caption, UINT type)
     return shown.size() <= answers.size() ? answers[shown.size() - 1] : IDOK;
 }
 
+// A report of a file operation ends in the system's text: a box expected with a final '*' needs
+// only to start so.
 void ExpectBoxes(const Boxes& expected, const std::string& what)
 {
     ASSERT_EQ(expected.size(), shown.size()) << what << testing::PrintToString(shown);
