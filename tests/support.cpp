@@ -155,7 +155,8 @@ bool MakeFile(const std::string& path, DWORD size, DWORD attributes)
     const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
-    const bool sized = SetFilePointer(file, size, nullptr, FILE_BEGIN) == size && SetEndOfFile(file);
+    LONG high = 0;  // so that sizes above 2 GB count from the start too
+    const bool sized = SetFilePointer(file, size, &high, FILE_BEGIN) == size && SetEndOfFile(file);
     CloseHandle(file);
     return sized && SetFileAttributesA(path.c_str(), attributes);
 }
