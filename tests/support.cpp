@@ -1,32 +1,57 @@
 #include "support.h"
 
 #include <gtest/gtest.h>
-#include <tlhelp32.h>
+#include <sddl.h>
 #include <string.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+const char sandboxPath[] = "Software\\UninstallerTests";
+
+std::string TempPath(const char* name)
+{
+    char directory[MAX_PATH];
+    GetTempPathA(MAX_PATH, directory);
+    return directory + std::string(name);
+}
+
+void MapRoot(HKEY root, const char* scratch)
+{
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_CURRENT_USER, (std::string(sandboxPath) + scratch).c_str(), &key));
+    ASSERT_EQ(ERROR_SUCCESS, RegOverridePredefKey(root, key));
+    RegCloseKey(key);
+}
+
+// Creates root\path with the access list that `access` writes in the system's notation.
+void WriteKeyAccess(HKEY root, const std::string& path, const char* access)
+{
+    HKEY key = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(root, path.c_str(), &key));
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(access, SDDL_REVISION_1, &descriptor, nullptr));
+    EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor));
+    LocalFree(descriptor);
+    RegCloseKey(key);
+}
+
+}
 
 std::string BuiltProgramPath(const char* fileName)
 {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    *strrchr(path, '\\') = '\0';
-    return std::string(path) + "\\" + fileName;
+    const std::string self = _pgmptr;
+    return self.substr(0, self.rfind('\\') + 1) + fileName;
 }
 
 std::string ReadWholeFile(const std::string& path)
 {
-    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return std::string();
-    std::string content(GetFileSize(file, nullptr), '\0');
-    DWORD read = 0;
-    if (!content.empty() && !ReadFile(file, &content[0], content.size(), &read, nullptr))
-        read = 0;
-    CloseHandle(file);
-    content.resize(read);
-    return content;
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 bool WaitForFileLines(const std::string& path, int lines, DWORD milliseconds)
@@ -42,9 +67,7 @@ bool WaitForFileLines(const std::string& path, int lines, DWORD milliseconds)
 
 std::string ScratchFile(const char* name)
 {
-    char directory[MAX_PATH];
-    GetTempPathA(MAX_PATH, directory);
-    const std::string path = std::string(directory) + name;
+    const std::string path = TempPath(name);
     DeleteFileA(path.c_str());
     return path;
 }
@@ -75,46 +98,23 @@ std::string FinishBoxDriver(BoxDriver& driver)
         TerminateProcess(driver.process, 1);
     GetExitCodeProcess(driver.process, &exitCode);
     CloseHandle(driver.process);
-    driver.process = nullptr;
     const std::string records = ReadWholeFile(driver.recordPath);
     EXPECT_EQ(0u, exitCode) << records;
     return exitCode == 0 ? records : std::string();
 }
 
-namespace {
-
-const char sandboxPath[] = "Software\\UninstallerTests";
-
-void DeleteSandbox()
-{
-    RegDeleteTreeA(HKEY_CURRENT_USER, sandboxPath);
-    RegDeleteKeyA(HKEY_CURRENT_USER, sandboxPath);
-}
-
-void MapRoot(HKEY root, const char* scratch)
-{
-    HKEY key = nullptr;
-    const std::string path = std::string(sandboxPath) + "\\" + scratch;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                             &key, nullptr));
-    ASSERT_EQ(ERROR_SUCCESS, RegOverridePredefKey(root, key));
-    RegCloseKey(key);
-}
-
-}
-
 void OpenRegistrySandbox()
 {
-    DeleteSandbox();
-    MapRoot(HKEY_LOCAL_MACHINE, "Machine");
-    MapRoot(HKEY_CURRENT_USER, "User");
+    RegDeleteTreeA(HKEY_CURRENT_USER, sandboxPath);
+    MapRoot(HKEY_LOCAL_MACHINE, "\\Machine");
+    MapRoot(HKEY_CURRENT_USER, "\\User");
 }
 
 void CloseRegistrySandbox()
 {
     RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
     RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
-    DeleteSandbox();
+    RegDeleteTreeA(HKEY_CURRENT_USER, sandboxPath);
 }
 
 bool PathExists(const std::string& path)
@@ -124,34 +124,27 @@ bool PathExists(const std::string& path)
 
 void RemoveDirectoryTree(const std::string& directory)
 {
-    std::string base = directory;
-    if (!base.empty() && base.back() == '\\')
-        base.pop_back();
+    const std::string base = directory.substr(0, directory.find_last_not_of('\\') + 1);
     WIN32_FIND_DATAA entry;
     const HANDLE search = FindFirstFileA((base + "\\*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = entry.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            const std::string path = base + "\\" + name;
-            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveDirectoryTree(path);
-            else
-                DeleteFileA(path.c_str());
-        } while (FindNextFileA(search, &entry));
-        FindClose(search);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &entry)) {
+        const std::string path = base + "\\" + entry.cFileName;
+        if (strcmp(entry.cFileName, ".") == 0 || strcmp(entry.cFileName, "..") == 0)
+            continue;
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            RemoveDirectoryTree(path);
+        else
+            DeleteFileA(path.c_str());
     }
+    FindClose(search);
     SetFileAttributesA(base.c_str(), FILE_ATTRIBUTE_NORMAL);
     RemoveDirectoryA(base.c_str());
 }
 
 std::string FreshDirectory(const char* name)
 {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    const std::string directory = std::string(temp) + name + "\\";
+    const std::string directory = TempPath(name) + "\\";
     RemoveDirectoryTree(directory);
     CreateDirectoryA(directory.c_str(), nullptr);
     return directory;
@@ -159,12 +152,11 @@ std::string FreshDirectory(const char* name)
 
 bool MakeFile(const std::string& path, DWORD size, DWORD attributes)
 {
-    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
-    LARGE_INTEGER end;
-    end.QuadPart = size;
-    const bool sized = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+    LONG high = 0;  // so that sizes above 2 GB count from the start too
+    const bool sized = SetFilePointer(file, size, &high, FILE_BEGIN) == size && SetEndOfFile(file);
     CloseHandle(file);
     return sized && SetFileAttributesA(path.c_str(), attributes);
 }
@@ -187,13 +179,11 @@ RegistryValues ReadRegistryValues(HKEY root, const std::string& path)
         return {{"<missing>", ""}};
     RegistryValues values;
     char name[MAX_PATH];
-    char data[MAX_PATH];
-    DWORD nameSize = MAX_PATH;
-    DWORD dataSize = MAX_PATH;
-    for (DWORD i = 0; RegEnumValueA(key, i, name, &nameSize, nullptr, nullptr, reinterpret_cast<BYTE*>(data),
-                                    &dataSize) == ERROR_SUCCESS;
+    BYTE data[MAX_PATH];
+    for (DWORD i = 0, nameSize = MAX_PATH, dataSize = MAX_PATH;
+         RegEnumValueA(key, i, name, &nameSize, nullptr, nullptr, data, &dataSize) == ERROR_SUCCESS;
          ++i, nameSize = dataSize = MAX_PATH)
-        values[name] = data;
+        values[name] = reinterpret_cast<char*>(data);
     RegCloseKey(key);
     return values;
 }
@@ -201,24 +191,18 @@ RegistryValues ReadRegistryValues(HKEY root, const std::string& path)
 bool RegistryKeyExists(HKEY root, const std::string& path, REGSAM view)
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
+    return RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, &key) == ERROR_SUCCESS &&
+           RegCloseKey(key) == ERROR_SUCCESS;
 }
 
 void WriteRefusedKey(HKEY root, const std::string& path)
 {
-    HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
-    SECURITY_DESCRIPTOR descriptor;
-    ACL noAccess;
-    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
-    InitializeAcl(&noAccess, sizeof(noAccess), ACL_REVISION);
-    SetSecurityDescriptorDacl(&descriptor, TRUE, &noAccess, FALSE);
-    EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &descriptor));
-    RegCloseKey(key);
+    WriteKeyAccess(root, path, "D:");
+}
+
+void WriteReadOnlyKey(HKEY root, const std::string& path)
+{
+    WriteKeyAccess(root, path, "D:(A;;KR;;;WD)");
 }
 
 bool RunsUnderWow64()
@@ -230,15 +214,13 @@ bool RunsUnderWow64()
 int EndProcessesNamed(const char* fileName)
 {
     const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return 0;
     int ended = 0;
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof(entry);
     for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-        if (_stricmp(entry.szExeFile, fileName) != 0)
-            continue;
-        const HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID);
+        const HANDLE process = _stricmp(entry.szExeFile, fileName) == 0
+                                   ? OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID)
+                                   : nullptr;
         if (process != nullptr && TerminateProcess(process, 1))
             ++ended;
         if (process != nullptr)

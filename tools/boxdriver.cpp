@@ -1,427 +1,268 @@
 // boxdriver.exe --out FILE [--timeout MS] [--handshake DIR] ANSWER...
 //
-// Test tool: finds real message boxes of any process and answers them.
-//
-// - Each ANSWER (OK, CANCEL, YES or NO) answers the next message box that
-//   appears, in order. A message box is a visible top-level window of class
-//   "#32770" of any process with a static control of id 0xFFFF (the message
-//   text). Boxes already on the screen when the tool starts count too; when
-//   several are present, the first one in EnumWindows order (top of the
-//   Z-order) is taken. A box is handled once: after answering it, the tool
-//   waits until the window is gone (IsWindow false) before looking for the
-//   next one.
-// - FILE is created/truncated at start. For every box handled a record is
-//   appended to FILE (flushed after each record) and printed to stdout:
-//       caption: <window text of the box>
-//       text: <text of control 0xFFFF>
-//       buttons: <present among OK CANCEL ABORT RETRY IGNORE YES NO, in this
-//                 order, separated by one blank>
-//       icon: <information|question|exclamation|error|none|unknown>
-//       owner: <GetWindow(box, GW_OWNER) as 0x%llX, or 0>
-//       pid: <process id of the box>
-//       answered: <the ANSWER used>
-//       (one empty line)
-//   In caption and text, backslash is written as \\, CR as \r, LF as \n and
-//   TAB as \t; all other bytes are written as they are (ANSI code page).
-//   Lines end in LF only, in FILE and on stdout.
-// - icon: "none" when the box has no icon (no visible SS_ICON static, or
-//   STM_GETICON gives no icon). Otherwise the icon's pixels are read from the
-//   screen and compared with the standard icons (IDI_ASTERISK, IDI_QUESTION,
-//   IDI_EXCLAMATION, IDI_HAND) drawn on the box's background; the handle
-//   itself is useless because icon handles belong to the box's process.
-//   "unknown" when no standard icon matches within about one second (e.g. a
-//   custom icon, or the box stays covered by a topmost window).
-// - Answering: the button with the answer's id must exist in the box; the
-//   tool posts WM_COMMAND(MAKEWPARAM(id, BN_CLICKED), button) to the box.
-//   If it does not exist, the record says "answered: NONE (no such button)",
-//   the box is closed with its first button present (order as above) and the
-//   tool exits with code 3.
-// - --timeout MS (default 10000) is how long to wait for EACH box to appear.
-//   When it runs out, "timeout: no box appeared for answer <ANSWER>" goes to
-//   FILE and stdout, exit code 2. The same time bounds the wait for an
-//   answered box to close: "timeout: box did not close after answer
-//   <ANSWER>", exit code 2.
-// - Exit codes: 0 every answer used, 2 timeout, 3 no such button, 64 bad
-//   usage (message on stderr), 1 FILE cannot be written.
-// - --handshake DIR: before answering box N (counted from 1), the tool creates
-//   DIR\box-N.ready and waits (up to the timeout) until DIR\box-N.shot exists,
-//   so that a script can take a screenshot of the box first.
-// - Polls every 20 ms with EnumWindows.
+// Test tool: answers real message boxes of any process in order, one ANSWER (OK, CANCEL, YES or
+// NO) each: a visible top-level "#32770" window with a static control of id 0xFFFF (its text),
+// the top of the Z-order first. For each box FILE gets, flushed at once, the lines
+//     caption: <box title>, text: <text of control 0xFFFF>, buttons: <present among OK CANCEL
+//     ABORT RETRY IGNORE YES NO, in this order, one blank apart>, icon: <information|question|
+//     exclamation|error|none|unknown>, owner: <as 0x%llX, or 0>, pid: <of the box's process>,
+//     answered: <the ANSWER, or "NONE (no such button)">, then an empty line;
+// caption and text as ANSI with \\, \r, \n and \t for backslash, CR, LF and TAB; lines end in LF.
+// A box without the answer's button is closed with its first one: exit code 3. Each box, and its
+// closing, is waited for up to MS milliseconds (default 10000); then "timeout: no box appeared for
+// answer <ANSWER>" or "timeout: box did not close after answer <ANSWER>" ends FILE: exit code 2.
+// With --handshake, DIR\box-N.ready is created before answering box N (from 1) and DIR\box-N.shot
+// waited for, for a screenshot. Exit codes: 0 done, 1 FILE not writable, 2 timeout, 3 no such
+// button, 64 bad usage.
 
 #include <windows.h>
 
-#include <fcntl.h>
-#include <io.h>
-
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
-static const DWORD pollMs = 20;
-static const LRESULT maxText = 65536;
-static const UINT sendTimeoutMs = 2000;
+namespace {
 
-// Buttons in the order the record lists them.
-static const int buttonIds[] = {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO};
-static const char* const buttonNames[] = {"OK", "CANCEL", "ABORT", "RETRY", "IGNORE", "YES", "NO"};
-static const int buttonCount = 7;
+const int buttonIds[] = {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO};
+const char* const buttonNames[] = {"OK", "CANCEL", "ABORT", "RETRY", "IGNORE", "YES", "NO"};
+const int buttonCount = 7;
 
-static FILE* recordFile = nullptr;
-static DWORD timeoutMs = 10000;
-static const char* handshakeDir = nullptr;
-static int boxNumber = 0;
-static std::vector<int> answers;  // button ids, in order
+FILE* recordFile;
+DWORD timeoutMs = 10000;
+const char* handshakeDir;
 
-static int Usage(const char* why) {
-    fprintf(stderr, "boxdriver: %s\nusage: boxdriver.exe --out FILE [--timeout MS] [--handshake DIR] ANSWER...\n"
-                    "  ANSWER: OK, CANCEL, YES or NO\n", why);
+int Usage(const std::string& why)
+{
+    fprintf(stderr, "boxdriver: %s\nusage: boxdriver.exe --out FILE [--timeout MS] [--handshake DIR] ANSWER...\n",
+            why.c_str());
     return 64;
 }
 
-static const char* ButtonName(int id) {
-    for (int i = 0; i < buttonCount; ++i) {
-        if (buttonIds[i] == id) return buttonNames[i];
-    }
-    return "?";
-}
-
-// Returns the button id for an answer word, or 0.
-static int AnswerId(const char* word) {
-    static const char* const names[] = {"OK", "CANCEL", "YES", "NO"};
-    static const int ids[] = {IDOK, IDCANCEL, IDYES, IDNO};
-    for (int i = 0; i < 4; ++i) {
-        if (strcmp(word, names[i]) == 0) return ids[i];
-    }
-    return 0;
-}
-
-// Writes to FILE and stdout; flushes both so a reader sees whole records.
-static void Emit(const std::string& s) {
-    fwrite(s.data(), 1, s.size(), recordFile);
+void Emit(const std::string& text)
+{
+    fwrite(text.data(), 1, text.size(), recordFile);
     fflush(recordFile);
-    fwrite(s.data(), 1, s.size(), stdout);
-    fflush(stdout);
 }
 
-static std::string EscapeText(const std::string& in) {
-    std::string out;
-    out.reserve(in.size() + 16);
-    for (char c : in) {
-        switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '\r': out += "\\r"; break;
-            case '\n': out += "\\n"; break;
-            case '\t': out += "\\t"; break;
-            default: out += c; break;
-        }
+// Polls every 20 ms until `done` holds; false when the timeout runs out first.
+template <typename Condition>
+bool WaitUntil(Condition done)
+{
+    for (const ULONGLONG start = GetTickCount64(); !done(); Sleep(20)) {
+        if (GetTickCount64() - start >= timeoutMs)
+            return false;
     }
-    return out;
+    return true;
 }
 
-// ANSI text of a window of any process. SendMessageTimeout so that a hung
-// box process cannot hang the tool; the length bounds the buffer.
-static std::string WindowText(HWND hwnd) {
-    DWORD_PTR len = 0;
-    if (!SendMessageTimeoutA(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, sendTimeoutMs, &len)) {
-        return std::string();
+// The window's text, escaped for the record. The system keeps the text of every window, so
+// reading it sends nothing to the box's process, which may hang.
+std::string EscapedText(HWND window)
+{
+    std::vector<char> text(65536);
+    std::string escaped;
+    for (int i = 0, length = GetWindowTextA(window, text.data(), text.size()); i < length; ++i) {
+        const char c = text[i];
+        const char* escape = c == '\\' ? "\\\\" : c == '\r' ? "\\r" : c == '\n' ? "\\n" : c == '\t' ? "\\t" : nullptr;
+        escaped += escape != nullptr ? std::string(escape) : std::string(1, c);
     }
-    if ((LRESULT)len >= maxText) len = maxText - 1;
-    std::vector<char> buf(len + 1, '\0');
-    DWORD_PTR got = 0;
-    if (!SendMessageTimeoutA(hwnd, WM_GETTEXT, (WPARAM)buf.size(), (LPARAM)buf.data(), SMTO_ABORTIFHUNG,
-                             sendTimeoutMs, &got)) {
-        return std::string();
-    }
-    if (got > len) got = len;
-    return std::string(buf.data(), got);
+    return escaped;
 }
 
-static bool HasClass(HWND hwnd, const char* cls) {
-    char name[64] = {};
-    if (!GetClassNameA(hwnd, name, sizeof name)) return false;
-    return lstrcmpiA(name, cls) == 0;
-}
-
-// The message text control: a static child with id 0xFFFF (compared on the
-// low word because the id may read back as -1).
-static HWND TextControl(HWND box) {
-    for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-        if ((GetDlgCtrlID(c) & 0xFFFF) == 0xFFFF && HasClass(c, "Static")) return c;
+// The box's icon, or its text (its id compared on the low word, as it may read back as -1).
+HWND StaticChild(HWND box, bool icon)
+{
+    for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        const bool wanted = icon ? (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON
+                                 : (GetDlgCtrlID(child) & 0xFFFF) == 0xFFFF;
+        char name[8] = "";
+        if (wanted && GetClassNameA(child, name, sizeof(name)) && lstrcmpiA(name, "Static") == 0)
+            return child;
     }
     return nullptr;
 }
 
-static BOOL CALLBACK FindBoxProc(HWND hwnd, LPARAM lp) {
-    if (!IsWindowVisible(hwnd) || !HasClass(hwnd, "#32770") || !TextControl(hwnd)) return TRUE;
-    *(HWND*)lp = hwnd;
+BOOL CALLBACK FindBox(HWND window, LPARAM found)
+{
+    if (!IsWindowVisible(window) || GetClassLongA(window, GCW_ATOM) != 32770 || StaticChild(window, false) == nullptr)
+        return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
     return FALSE;
 }
 
-static HWND FindBox() {
-    HWND found = nullptr;
-    EnumWindows(FindBoxProc, (LPARAM)&found);  // returns FALSE when stopped early: not an error
-    return found;
-}
-
-static std::string ButtonList(HWND box) {
-    std::string s;
-    for (int i = 0; i < buttonCount; ++i) {
-        if (!GetDlgItem(box, buttonIds[i])) continue;
-        if (!s.empty()) s += ' ';
-        s += buttonNames[i];
-    }
-    return s;
-}
-
-static HWND IconControl(HWND box) {
-    for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-        LONG style = GetWindowLongA(c, GWL_STYLE);
-        if ((style & SS_TYPEMASK) == SS_ICON && HasClass(c, "Static")) return c;
-    }
-    return nullptr;
-}
-
-// A 32-bit top-down DIB selected into a memory DC; pixels are 0x00RRGGBB.
-static HDC MakeCanvas(int w, int h, DWORD** bits, HBITMAP* bmp) {
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    HDC dc = CreateCompatibleDC(nullptr);
-    if (!dc) return nullptr;
-    *bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, (void**)bits, nullptr, 0);
-    if (!*bmp || !SelectObject(dc, *bmp)) {
-        if (*bmp) DeleteObject(*bmp);
-        DeleteDC(dc);
-        return nullptr;
-    }
-    return dc;
-}
-
-static void FreeCanvas(HDC dc, HBITMAP bmp) {
-    DeleteDC(dc);
-    DeleteObject(bmp);
-}
-
-static long long PixelDistance(const DWORD* a, const DWORD* b, int n) {
-    long long sum = 0;
-    for (int i = 0; i < n; ++i) {
-        for (int shift = 0; shift < 24; shift += 8) {
-            sum += abs((int)((a[i] >> shift) & 0xFF) - (int)((b[i] >> shift) & 0xFF));
-        }
-    }
-    return sum;
-}
-
-// One attempt: reads the icon's pixels from the screen and returns the name
-// of the standard icon they match, or nullptr. Each reference is drawn on
-// the colour just left of the control, so alpha edges blend the same way.
-static const char* MatchIconOnScreen(HWND icon) {
+// The icon handle belongs to the box's process: the control's pixels on the screen are compared
+// with each standard icon drawn on the colour just left of the control, so that alpha edges
+// blend alike. The closest one that differs by at most 1 per colour channel on average (the
+// standard icons differ from each other by far more); null when none does.
+const char* MatchIconOnScreen(HWND icon)
+{
     static const LPCSTR ids[] = {IDI_ASTERISK, IDI_QUESTION, IDI_EXCLAMATION, IDI_HAND};
     static const char* const names[] = {"information", "question", "exclamation", "error"};
-    RECT r;
-    if (!GetWindowRect(icon, &r)) return nullptr;
-    int w = r.right - r.left, h = r.bottom - r.top;
-    if (w <= 0 || h <= 0 || w > 256 || h > 256) return nullptr;
-    HDC screen = GetDC(nullptr);
-    if (!screen) return nullptr;
-    DWORD* shot = nullptr;
-    HBITMAP shotBmp = nullptr;
-    HDC shotDc = MakeCanvas(w, h, &shot, &shotBmp);
-    const char* result = nullptr;
-    COLORREF bg = GetPixel(screen, r.left - 1, r.top);
-    if (shotDc && bg != CLR_INVALID && BitBlt(shotDc, 0, 0, w, h, screen, r.left, r.top, SRCCOPY)) {
-        GdiFlush();  // DIB bits are read directly below
-        long long best = -1;
-        int bestIdx = -1;
-        for (int k = 0; k < 4; ++k) {
-            DWORD* ref = nullptr;
-            HBITMAP refBmp = nullptr;
-            HDC refDc = MakeCanvas(w, h, &ref, &refBmp);
-            if (!refDc) continue;
-            HBRUSH brush = CreateSolidBrush(bg);
-            RECT all = {0, 0, w, h};
-            HICON stdIcon = LoadIcon(nullptr, ids[k]);
-            if (brush && stdIcon && FillRect(refDc, &all, brush) &&
-                DrawIconEx(refDc, 0, 0, stdIcon, w, h, 0, nullptr, DI_NORMAL)) {
-                GdiFlush();
-                long long d = PixelDistance(shot, ref, w * h);
-                if (best < 0 || d < best) {
-                    best = d;
-                    bestIdx = k;
-                }
-            }
-            if (brush) DeleteObject(brush);
-            FreeCanvas(refDc, refBmp);
-        }
-        // Accept at most 1 per colour channel on average: the standard icons
-        // differ from each other by far more (information vs question ~5).
-        if (bestIdx >= 0 && best <= 3LL * w * h) result = names[bestIdx];
-    }
-    if (shotDc) FreeCanvas(shotDc, shotBmp);
+    RECT rect = {};
+    GetWindowRect(icon, &rect);
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    // One 32-bit top-down bitmap, pixels 0x00RRGGBB: the shot, and the four standard icons beside it.
+    BITMAPINFO info = {{sizeof(BITMAPINFOHEADER), 5 * width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
+    BYTE* bits = nullptr;
+    const HDC canvas = CreateCompatibleDC(nullptr);
+    const HBITMAP bitmap = CreateDIBSection(canvas, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
+    const HDC screen = GetDC(nullptr);
+    const HBRUSH brush = CreateSolidBrush(GetPixel(screen, rect.left - 1, rect.top));
+    const RECT all = {0, 0, 5 * width, height};
+    bool drawn = bits != nullptr && SelectObject(canvas, bitmap) && FillRect(canvas, &all, brush) &&
+                 BitBlt(canvas, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
     ReleaseDC(nullptr, screen);
-    return result;
+    for (int k = 0; k < 4; ++k)
+        drawn = drawn && DrawIconEx(canvas, (k + 1) * width, 0, LoadIcon(nullptr, ids[k]), width, height, 0, nullptr,
+                                    DI_NORMAL);
+    GdiFlush();
+    const char* match = nullptr;
+    long long least = 3LL * width * height + 1;
+    for (int k = 0; drawn && k < 4; ++k) {
+        long long distance = 0;
+        for (int y = 0; y < height; ++y) {
+            const BYTE* row = bits + 20 * width * y;
+            for (int i = 0; i < 4 * width; ++i)
+                distance += i % 4 == 3 ? 0 : abs(row[i] - row[4 * width * (k + 1) + i]);
+        }
+        if (distance < least) {
+            least = distance;
+            match = names[k];
+        }
+    }
+    DeleteDC(canvas);
+    DeleteObject(bitmap);
+    DeleteObject(brush);
+    return match;
 }
 
-static const char* DetectIcon(HWND box) {
-    HWND icon = IconControl(box);
-    if (!icon || !IsWindowVisible(icon)) return "none";
+const char* DetectIcon(HWND box)
+{
+    const HWND icon = StaticChild(box, true);
     DWORD_PTR handle = 0;
-    if (!SendMessageTimeoutA(icon, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, sendTimeoutMs, &handle)) return "unknown";
-    if (!handle) return "none";
-    // The box may not be painted yet or may be covered by another box:
-    // retry, and bring it to the top of the Z-order once.
-    bool raised = false;
+    const bool shown = icon != nullptr && IsWindowVisible(icon);
+    if (shown && !SendMessageTimeoutA(icon, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 2000, &handle))
+        return "unknown";
+    if (handle == 0)
+        return "none";
+    // The box may not be painted yet, or covered by another box: look again for about a second,
+    // bringing it to the top of the Z-order once; a custom icon stays "unknown".
     for (int attempt = 0; attempt < 50 && IsWindow(box); ++attempt) {
         const char* name = MatchIconOnScreen(icon);
-        if (name) return name;
-        if (!raised) {
-            raised = true;
-            if (!SetWindowPos(box, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE)) {
-                fprintf(stderr, "boxdriver: cannot raise box (error %lu)\n", GetLastError());
-            }
-        }
-        Sleep(pollMs);
+        if (name != nullptr)
+            return name;
+        if (attempt == 0)
+            SetWindowPos(box, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        Sleep(20);
     }
     return "unknown";
 }
 
+// The record of a box up to the answer.
+std::string Record(HWND box)
+{
+    std::string buttons;
+    for (int i = 0; i < buttonCount; ++i) {
+        if (GetDlgItem(box, buttonIds[i]) != nullptr)
+            buttons += std::string(buttons.empty() ? "" : " ") + buttonNames[i];
+    }
+    const HWND owner = GetWindow(box, GW_OWNER);
+    char ownerText[32] = "0";
+    if (owner != nullptr)
+        snprintf(ownerText, sizeof(ownerText), "0x%llX", static_cast<unsigned long long>(ULONG_PTR(owner)));
+    DWORD pid = 0;
+    GetWindowThreadProcessId(box, &pid);
+    return "caption: " + EscapedText(box) + "\ntext: " + EscapedText(StaticChild(box, false)) + "\nbuttons: " +
+           buttons + "\nicon: " + DetectIcon(box) + "\nowner: " + ownerText + "\npid: " + std::to_string(pid) + "\n";
+}
+
 // Presses a button by posting the notification the button itself would send.
-static bool Press(HWND box, int id) {
-    HWND button = GetDlgItem(box, id);
-    if (!button) return false;
-    if (!PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)button)) {
-        fprintf(stderr, "boxdriver: cannot post to box (error %lu)\n", GetLastError());
-        return false;
-    }
-    return true;
+bool Press(HWND box, int button)
+{
+    const HWND control = GetDlgItem(box, buttonIds[button]);
+    return control != nullptr && PostMessageA(box, WM_COMMAND, MAKEWPARAM(buttonIds[button], BN_CLICKED),
+                                              reinterpret_cast<LPARAM>(control));
 }
 
-static bool WaitGone(HWND box) {
-    ULONGLONG start = GetTickCount64();
-    while (IsWindow(box)) {
-        if (GetTickCount64() - start >= timeoutMs) return false;
-        Sleep(pollMs);
-    }
-    return true;
-}
-
-static HWND WaitForBox() {
-    ULONGLONG start = GetTickCount64();
-    for (;;) {
-        HWND box = FindBox();
-        if (box) return box;
-        if (GetTickCount64() - start >= timeoutMs) return nullptr;
-        Sleep(pollMs);
-    }
-}
-
-static std::string HexHandle(HWND h) {
-    if (!h) return "0";
-    char buf[32];
-    snprintf(buf, sizeof buf, "0x%llX", (unsigned long long)(ULONG_PTR)h);
-    return buf;
-}
-
-// Tells the script that box N is on the screen and waits until it has taken its picture.
-static void Handshake() {
-    if (!handshakeDir) return;
-    ++boxNumber;
-    const std::string base = std::string(handshakeDir) + "\\box-" + std::to_string(boxNumber);
-    FILE* ready = fopen((base + ".ready").c_str(), "wb");
-    if (ready) fclose(ready);
-    const ULONGLONG start = GetTickCount64();
-    while (GetFileAttributesA((base + ".shot").c_str()) == INVALID_FILE_ATTRIBUTES &&
-           GetTickCount64() - start < timeoutMs)
-        Sleep(pollMs);
-}
-
-// Handles one answer; returns the exit code to stop with, or -1 to go on.
-static int HandleAnswer(int answer) {
-    for (;;) {
-        HWND box = WaitForBox();
-        if (!box) {
-            Emit(std::string("timeout: no box appeared for answer ") + ButtonName(answer) + "\n");
+// Answers box `number` with the button at `answer` in buttonIds; the exit code to stop with,
+// or -1 to go on.
+int Answer(int answer, int number)
+{
+    const std::string name = buttonNames[answer];
+    HWND box = nullptr;
+    std::string record;
+    // A box closed by someone else while being read is not answered: look again.
+    do {
+        const auto found = [&box] {
+            box = nullptr;
+            EnumWindows(FindBox, reinterpret_cast<LPARAM>(&box));
+            return box != nullptr;
+        };
+        if (!WaitUntil(found)) {
+            Emit("timeout: no box appeared for answer " + name + "\n");
             return 2;
         }
-        HWND textCtl = TextControl(box);
-        std::string caption = WindowText(box);
-        std::string text = textCtl ? WindowText(textCtl) : std::string();
-        std::string buttons = ButtonList(box);
-        const char* icon = DetectIcon(box);
-        HWND owner = GetWindow(box, GW_OWNER);
-        DWORD pid = 0;
-        GetWindowThreadProcessId(box, &pid);
-        // Closed by someone else while being read: not answered, look again.
-        if (!IsWindow(box)) continue;
-
-        bool exists = GetDlgItem(box, answer) != nullptr;
-        std::string rec = "caption: " + EscapeText(caption) + "\n" + "text: " + EscapeText(text) + "\n" +
-                          "buttons: " + buttons + "\n" + "icon: " + icon + "\n" + "owner: " + HexHandle(owner) +
-                          "\n" + "pid: " + std::to_string(pid) + "\n" + "answered: " +
-                          (exists ? ButtonName(answer) : "NONE (no such button)") + "\n\n";
-        Emit(rec);
-        Handshake();
-
-        if (!exists) {
-            bool closed = false;
-            for (int i = 0; i < buttonCount && !closed; ++i) closed = Press(box, buttonIds[i]);
-            if (!closed) PostMessageA(box, WM_CLOSE, 0, 0);  // no standard button at all
-            WaitGone(box);
-            return 3;
-        }
-        if (!Press(box, answer) || !WaitGone(box)) {
-            Emit(std::string("timeout: box did not close after answer ") + ButtonName(answer) + "\n");
-            return 2;
-        }
-        return -1;
+        record = Record(box);
+    } while (!IsWindow(box));
+    const bool exists = GetDlgItem(box, buttonIds[answer]) != nullptr;
+    Emit(record + "answered: " + (exists ? name : "NONE (no such button)") + "\n\n");
+    if (handshakeDir != nullptr) {
+        const std::string base = std::string(handshakeDir) + "\\box-" + std::to_string(number);
+        CloseHandle(CreateFileA((base + ".ready").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        WaitUntil([&base] { return GetFileAttributesA((base + ".shot").c_str()) != INVALID_FILE_ATTRIBUTES; });
     }
+    const auto gone = [box] { return !IsWindow(box); };
+    if (!exists) {
+        int first = 0;
+        while (!Press(box, first) && first + 1 < buttonCount)
+            ++first;
+        WaitUntil(gone);
+        return 3;
+    }
+    if (!Press(box, answer) || !WaitUntil(gone)) {
+        Emit("timeout: box did not close after answer " + name + "\n");
+        return 2;
+    }
+    return -1;
 }
 
-int main(int argc, char** argv) {
+}
+
+int main(int argc, char** argv)
+{
     const char* outPath = nullptr;
+    std::vector<int> answers;
     for (int i = 1; i < argc; ++i) {
-        if (strcmp(argv[i], "--out") == 0) {
-            if (++i >= argc) return Usage("--out needs a file name");
-            outPath = argv[i];
-        } else if (strcmp(argv[i], "--handshake") == 0) {
-            if (++i >= argc) return Usage("--handshake needs a directory");
-            handshakeDir = argv[i];
-        } else if (strcmp(argv[i], "--timeout") == 0) {
-            if (++i >= argc) return Usage("--timeout needs milliseconds");
-            char* end = nullptr;
-            unsigned long ms = strtoul(argv[i], &end, 10);
-            if (!*argv[i] || *end || argv[i][0] == '-' || ms > 0x7FFFFFFFUL) return Usage("bad --timeout value");
-            timeoutMs = (DWORD)ms;
-        } else {
-            int id = AnswerId(argv[i]);
-            if (!id) return Usage((std::string("unknown argument: ") + argv[i]).c_str());
-            answers.push_back(id);
-        }
+        const std::string argument = argv[i];
+        const int button = std::find(buttonNames, buttonNames + buttonCount, argument) - buttonNames;
+        const bool valued = i + 1 < argc;
+        char* end = nullptr;
+        if (argument == "--out" && valued)
+            outPath = argv[++i];
+        else if (argument == "--handshake" && valued)
+            handshakeDir = argv[++i];
+        else if (argument == "--timeout" && valued && *argv[i + 1] >= '0' && *argv[i + 1] <= '9')
+            timeoutMs = strtoul(argv[++i], &end, 10);
+        else if (button < buttonCount && (buttonIds[button] <= IDCANCEL || buttonIds[button] >= IDYES))
+            answers.push_back(button);
+        else
+            return Usage("bad argument: " + argument);
+        if (end != nullptr && (*end != '\0' || timeoutMs > 0x7FFFFFFFUL))
+            return Usage("bad --timeout value");
     }
-    if (!outPath) return Usage("--out FILE is required");
-    if (answers.empty()) return Usage("at least one ANSWER is required");
-
-    // Binary mode: records end in LF on stdout as in FILE.
-    if (_setmode(_fileno(stdout), _O_BINARY) == -1) fprintf(stderr, "boxdriver: stdout stays in text mode\n");
+    if (outPath == nullptr || answers.empty())
+        return Usage("--out FILE and at least one ANSWER are required");
     recordFile = fopen(outPath, "wb");
-    if (!recordFile) {
+    if (recordFile == nullptr) {
         fprintf(stderr, "boxdriver: cannot write %s\n", outPath);
         return 1;
     }
-    int code = 0;
-    for (int answer : answers) {
-        int r = HandleAnswer(answer);
-        if (r >= 0) {
-            code = r;
-            break;
-        }
-    }
+    int code = -1;
+    for (size_t i = 0; i < answers.size() && code < 0; ++i)
+        code = Answer(answers[i], static_cast<int>(i) + 1);
     fclose(recordFile);
-    return code;
+    return code < 0 ? 0 : code;
 }
