@@ -12,6 +12,7 @@
 namespace {
 
 const std::string program = BuiltProgramPath("Uninstall_Pelmoradrv.exe");
+const wchar_t sessionManager[] = L"System\\CurrentControlSet\\Control\\Session Manager";
 
 // The program's exit code; -1 when it could not start, non-zero when it did not end in time.
 long RunProgram(std::string commandLine)
@@ -88,7 +89,15 @@ void UninstallWhatTheInstallerInstalled(const std::wstring& temp, const std::wst
     EXPECT_EQ(RegistryValues(), ReadRegistryValues(HKEY_CURRENT_USER, "Keyboard Layout\\Substitutes"));
     EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, entry));
     EXPECT_EQ(wow64, RegistryKeyExists(HKEY_LOCAL_MACHINE, entry, KEY_WOW64_64KEY));
-    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(copy.c_str())) << "the copy stays until Windows starts again";
+    // The copy stays until Windows starts again and deletes it; the entry is taken back, or Wine
+    // would act on it at its next start.
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(copy.c_str()));
+    wchar_t pending[2 * MAX_PATH] = L"";
+    DWORD size = sizeof(pending) - sizeof(wchar_t);
+    RegGetValueW(HKEY_LOCAL_MACHINE, sessionManager, L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr,
+                 pending, &size);
+    EXPECT_EQ(0, _wcsicmp((L"\\??\\" + copy).c_str(), pending)) << testing::PrintToString(std::wstring(pending));
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, sessionManager, L"PendingFileRenameOperations");
     DeleteFileW(copy.c_str());
     if (wow64)
         RegDeleteKeyExA(HKEY_LOCAL_MACHINE, entry.c_str(), KEY_WOW64_64KEY, 0);
