@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sddl.h>
+#include <shellapi.h>
 #include <string.h>
 #include <tlhelp32.h>
 
@@ -124,22 +125,13 @@ bool PathExists(const std::string& path)
 
 void RemoveDirectoryTree(const std::string& directory)
 {
-    const std::string base = directory.substr(0, directory.find_last_not_of('\\') + 1);
-    WIN32_FIND_DATAA entry;
-    const HANDLE search = FindFirstFileA((base + "\\*").c_str(), &entry);
-    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &entry)) {
-        const std::string path = base + "\\" + entry.cFileName;
-        if (strcmp(entry.cFileName, ".") == 0 || strcmp(entry.cFileName, "..") == 0)
-            continue;
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            RemoveDirectoryTree(path);
-        else
-            DeleteFileA(path.c_str());
-    }
-    FindClose(search);
-    SetFileAttributesA(base.c_str(), FILE_ATTRIBUTE_NORMAL);
-    RemoveDirectoryA(base.c_str());
+    // A list of one path, ended by a second zero; the shell clears read-only attributes itself.
+    const std::string from = directory.substr(0, directory.find_last_not_of('\\') + 1) + '\0';
+    SHFILEOPSTRUCTA operation = {};
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = from.c_str();
+    operation.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+    SHFileOperationA(&operation);
 }
 
 std::string FreshDirectory(const char* name)
