@@ -316,9 +316,9 @@ TEST_F(SequenceTest, UnderWow64TheNativeDllDecides)
     });
 }
 
-// The installed uninstaller hands over to a copy of itself in the temporary directory; the copy
-// knows itself by that folder in any letter case. Every refusal on the way leaves System32
-// redirected again.
+// A key that cannot be the product's is refused before anything else. The installed uninstaller
+// hands over to a copy of itself in the temporary directory; the copy knows itself by that folder
+// in any letter case. Every refusal on the way leaves System32 redirected again.
 TEST_F(SequenceTest, InvocationMovesToTheTemporaryDirectoryOrSaysWhyNot)
 {
     char savedTmp[MAX_PATH] = "";
@@ -329,24 +329,31 @@ TEST_F(SequenceTest, InvocationMovesToTheTemporaryDirectoryOrSaysWhyNot)
     const std::string start = "W:Deinstallationsprogramm kann ";
     // A DLL copies well and cannot be started.
     const HINSTANCE library = GetModuleHandleA("kernel32.dll");
+    const std::string badKey = "W:Deinstallationsprogramm nicht mit gültigem Registry-Key für die Tastatur aufgerufen (";
     const struct {
+        const char* key;  // the one argument; none when null
         std::string tmp;
         HINSTANCE module;
         Boxes boxes;
     } cases[] = {
-        {ownFolder, nullptr, {}},
-        {base + "fehlt\\", library,
+        {nullptr, ownFolder, nullptr, {badKey + "Angabe fehlt)"}},
+        {"a001040", ownFolder, nullptr, {badKey + "Länge nicht 8 Zeichen):\na001040"}},
+        {"a0010408", ownFolder, nullptr, {badKey + "endet nicht in \"0407\", also kein deutsches Layout):\na0010408"}},
+        {"00000407", ownFolder, nullptr, {badKey + "Schlüssel für Standardtastatur: nicht deinstallierbar):\n00000407"}},
+        {"d0010407", ownFolder, nullptr, {}},
+        {"d0010407", base + "fehlt\\", library,
          {"T:Kopieren einer Datei fehlgeschlagen.\n\nQuelle: *",
           start + "nicht in ein temporäres Verzeichnis kopiert werden, um sein Original löschen zu können"}},
-        {base, library,
+        {"d0010407", base, library,
          {"W:Folgender Programmstart konnte nicht durchgeführt werden:\nDatei: " + base + "kernel32.dll*",
           start + "Kopie im temporären Verzeichnis nicht starten, um sein Original löschen zu können"}},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.key != nullptr ? c.key : "no key");
         SetEnvironmentVariableA("TMP", c.tmp.c_str());
         appInstance = c.module;
-        argCount = 1;
-        strcpy(argTable[0], "d0010407");
+        argCount = c.key != nullptr;
+        strcpy(argTable[0], c.key != nullptr ? c.key : "");
         shown.clear();
         isWow64 = RunsUnderWow64();
         EXPECT_EQ(c.boxes.empty(), CheckInvocation()) << c.tmp;
