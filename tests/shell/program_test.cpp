@@ -14,23 +14,6 @@ namespace {
 const std::string program = BuiltProgramPath("Uninstall_Pelmoradrv.exe");
 const wchar_t sessionManager[] = L"System\\CurrentControlSet\\Control\\Session Manager";
 
-// The program's exit code; -1 when it could not start, non-zero when it did not end in time.
-long RunProgram(std::string commandLine)
-{
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return -1;
-    if (WaitForSingleObject(process.hProcess, 20000) != WAIT_OBJECT_0)
-        TerminateProcess(process.hProcess, 1);
-    DWORD exitCode = static_cast<DWORD>(-1);
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return static_cast<long>(exitCode);
-}
-
 // The installer sets the product up as on a user's machine; the uninstall entry's command starts
 // the installed uninstaller, which copies itself into the temporary folder `temp` and ends; the
 // copy, which must land in `copyFolder`, asks, uninstalls and reports in real boxes. Under WOW64
