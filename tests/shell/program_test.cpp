@@ -106,4 +106,22 @@ TEST(Program, UninstallsWhatTheInstallerInstalled)
     RemoveDirectoryW(turkish.c_str());
 }
 
+// Windows stretches the window and the boxes of a program that does not say it sizes itself for
+// the display's DPI into a blurred picture. Wine scales no program, so the program's manifest is
+// read here as Windows reads it at start.
+TEST(Program, DeclaresThatItSizesItselfForTheDisplay)
+{
+    ACTCTXA context = {};
+    context.cbSize = sizeof(context);
+    context.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    context.lpSource = program.c_str();
+    context.lpResourceName = MAKEINTRESOURCEA(1);  // the manifest a process starts with
+    const HANDLE activation = CreateActCtxA(&context);
+    wchar_t dpiAware[8] = L"";
+    EXPECT_TRUE(QueryActCtxSettingsW(0, activation, L"http://schemas.microsoft.com/SMI/2005/WindowsSettings",
+                                     L"dpiAware", dpiAware, 8, nullptr)) << GetLastError();
+    EXPECT_STREQ(L"true", dpiAware);
+    ReleaseActCtx(activation);
+}
+
 }
