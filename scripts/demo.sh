@@ -6,6 +6,8 @@
 #   bash scripts/demo.sh           under Xvfb; screenshots of the window and its boxes go to
 #                                  build/demo/shots
 #   bash scripts/demo.sh --click   on your own X display ($DISPLAY): you answer the boxes
+#   --scale PERCENT                with either: the display scaled as in Windows' settings
+#                                  (150: 144 DPI instead of 96)
 #
 # The prefix is a 64-bit Windows, and the shipped 32-bit program and the installer built with it
 # run there as every 32-bit program does on Windows 10 and 11: under WOW64, with the DLL in the
@@ -15,10 +17,22 @@
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 screens=demo
-if [ "${1:-}" = --click ]; then
-    [ -n "${DISPLAY:-}" ] || { echo "--click needs an X display in DISPLAY" >&2; exit 64; }
-    screens=own
-fi
+scale=100
+while [ $# -gt 0 ]; do
+    case $1 in
+        --click)
+            [ -n "${DISPLAY:-}" ] || { echo "--click needs an X display in DISPLAY" >&2; exit 64; }
+            screens=own ;;
+        --scale)
+            [[ ${2:-} =~ ^[1-9][0-9][0-9]$ ]] || { echo "--scale needs a percentage from 100 to 999" >&2; exit 64; }
+            scale=$2
+            shift ;;
+        *)
+            echo "usage: bash scripts/demo.sh [--click] [--scale PERCENT]" >&2
+            exit 64 ;;
+    esac
+    shift
+done
 PACKAGES+=(imagemagick procps xdotool)
 install_missing
 build_both
@@ -36,6 +50,8 @@ shots="$demo/shots"
 rm -rf "$demo/wineprefix" "$demo/home" "$shots"
 mkdir -p "$shots"
 start_wine_session "$demo" "$screens"
+# Wine gives every process started from now on this DPI, as Windows does after a new sign-in.
+"$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $((96 * scale / 100)) /f >/dev/null
 
 windows_path() { echo "Z:${1//\//\\}"; }
 drive_c="$WINEPREFIX/drive_c"

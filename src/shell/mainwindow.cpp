@@ -1,5 +1,9 @@
 #include "shell/mainwindow.h"
 
+#include <stddef.h>
+
+#include <algorithm>
+
 #include "fs/fileops.h"
 #include "fs/shell.h"
 #include "shell/environment.h"
@@ -12,6 +16,7 @@
 char statusText[statusTextCapacity];
 bool statusBusy;
 bool centerWindow;
+HFONT statusFont;
 
 namespace {
 
@@ -43,9 +48,23 @@ void Paint(HWND window)
         SetViewportOrgEx(dc, 0, 0, nullptr);
         RECT client;
         GetClientRect(window, &client);
+        const HGDIOBJ previousFont = SelectObject(dc, statusFont);  // none selected when null
         DrawTextA(dc, statusText, -1, &client, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+        SelectObject(dc, previousFont);
     }
     EndPaint(window, &paint);
+}
+
+// The boxes' font, the system's message font: the system sizes it for the display's DPI and the
+// user's text size. Null when the system does not tell it.
+HFONT CreateStatusFont()
+{
+    NONCLIENTMETRICSA metrics = {};
+    // Without the last field, which systems before Vista do not know and refuse.
+    metrics.cbSize = offsetof(NONCLIENTMETRICSA, iPaddedBorderWidth);
+    if (!SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0))
+        return nullptr;
+    return CreateFontIndirectA(&metrics.lfMessageFont);
 }
 
 // Realises the program's palette in the window's device context; false when the display needs
@@ -90,14 +109,17 @@ bool CreateMainWindow()
     int width = CW_USEDEFAULT;
     int height = CW_USEDEFAULT;
     if (centerWindow) {
-        width = screenWidth / 4;
-        height = screenHeight / 6;
+        // The size at 96 DPI, grown with the display's DPI as the text in it grows, within the screen.
+        const int dpi = GetDeviceCaps(displayDC, LOGPIXELSY);
+        width = std::min(MulDiv(screenWidth / 4, dpi, 96), screenWidth);
+        height = std::min(MulDiv(screenHeight / 6, dpi, 96), screenHeight);
         x = (screenWidth - width) / 2;
         y = (screenHeight - height) / 2;
     }
     mainWindow = CreateWindowExA(0, className, windowTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
                                  x, y, width, height, nullptr, nullptr, appInstance, nullptr);
     ownerWindow = mainWindow;
+    statusFont = CreateStatusFont();
     statusHook = SetStatus;
     ShowWindow(mainWindow, showCommand);
     UpdateWindow(mainWindow);

@@ -11,11 +11,16 @@ const int statusTextCapacity = 500;
 
 extern char statusText[statusTextCapacity];  // the status line; empty when idle
 extern bool statusBusy;    // a status text is shown: the wait cursor stays
-extern bool centerWindow;  // create the window centred, a quarter wide and a sixth high
+// Create the window centred, a quarter of the screen wide and a sixth high at 96 DPI, grown with
+// the display's DPI but within the screen.
+extern bool centerWindow;
+// The status line's font, sized for the display; null before the window, after ShutDown and when
+// the system names no font (the device context's own is used then).
+extern HFONT statusFont;
 
 // Registers the window class named programName, creates the window titled windowTitle and shows
-// it; sets mainWindow and ownerWindow (null when creation failed), and hands SetStatus to the
-// file operations as their statusHook. Returns true.
+// it; sets mainWindow and ownerWindow (null when creation failed), creates statusFont, and hands
+// SetStatus to the file operations as their statusHook. Returns true.
 bool CreateMainWindow();
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -158,6 +158,8 @@ void ShutDown()
     }
     DeleteDC(displayDC);
     displayDC = nullptr;
+    DeleteObject(statusFont);
+    statusFont = nullptr;
     FreeCommandLineCopies();
     if (messageLoopEntered)
         PostQuitMessage(0);

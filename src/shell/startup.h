@@ -54,7 +54,7 @@ void SetReadyCursor();
 // Dispatches messages until WM_QUIT; returns its wParam.
 int RunMessageLoop();
 
-// Releases what start-up acquired; only the first call acts.
+// Releases what start-up acquired, and the status line's font; only the first call acts.
 void ShutDown();
 
 // Application hooks, supplied by the application.

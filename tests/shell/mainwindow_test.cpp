@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "fs/fileops.h"
@@ -12,24 +13,74 @@
 
 namespace {
 
-// Dark pixels in the nine middle rows of the client area, where the status line is drawn.
-int DarkPixelsInTheMiddle()
+// The dark pixels of the client area, where the status line is drawn: how many, and the rows
+// they span.
+struct Ink {
+    int pixels;
+    int top;
+    int bottom;  // below the last dark row
+};
+
+Ink DarkInk()
 {
     RECT client;
     GetClientRect(mainWindow, &client);
     const HDC dc = GetDC(mainWindow);
-    int dark = 0;
-    for (int i = 0; i < 9 * client.right; ++i)
-        dark += (GetPixel(dc, i % client.right, client.bottom / 2 - 4 + i / client.right) & 0x808080) == 0;
+    Ink ink = {0, client.bottom, 0};
+    for (int y = 0; y < client.bottom; ++y) {
+        for (int x = 0; x < client.right; ++x) {
+            if ((GetPixel(dc, x, y) & 0x808080) == 0) {
+                ++ink.pixels;
+                ink.top = std::min(ink.top, y);
+                ink.bottom = y + 1;
+            }
+        }
+    }
     ReleaseDC(mainWindow, dc);
-    return dark;
+    return ink;
 }
 
-// On the 1920 x 1080 test screen. No message loop runs while the uninstaller works: the status
-// line paints at once. The file operations show theirs there; the window owns the boxes.
+// The test screen at 100 %, and at 150 %: the display's LogPixels, which Wine reads when a process
+// starts, and the window's frame.
+struct Scaling {
+    DWORD logPixels;
+    RECT frame;
+};
+const Scaling scalings[] = {{96, {720, 450, 1200, 630}}, {144, {600, 405, 1320, 675}}};
+const char inkHeightAt96[] = "STATUS_INK_HEIGHT_AT_96";  // set in the run at 150 %
+
+// Runs the test again in a process started at 150 %, handing down the status text's height; the
+// prefix's LogPixels is put back whatever happened. The run's report, empty when it made none.
+std::string RunAt150Percent(int inkHeight)
+{
+    const char desktop[] = "Control Panel\\Desktop";
+    DWORD saved = 0;
+    DWORD size = sizeof(saved);
+    const bool had = RegGetValueA(HKEY_CURRENT_USER, desktop, "LogPixels", RRF_RT_REG_DWORD, nullptr, &saved,
+                                  &size) == ERROR_SUCCESS;
+    RegSetKeyValueA(HKEY_CURRENT_USER, desktop, "LogPixels", REG_DWORD, &scalings[1].logPixels, sizeof(DWORD));
+    SetEnvironmentVariableA(inkHeightAt96, std::to_string(inkHeight).c_str());
+    const std::string report = ScratchFile("scaled-run.xml");
+    RunProgram("\"" + std::string(_pgmptr) + "\" --gtest_filter=MainWindowTest.* --gtest_output=\"xml:" + report +
+               "\"");
+    SetEnvironmentVariableA(inkHeightAt96, nullptr);
+    if (had)
+        RegSetKeyValueA(HKEY_CURRENT_USER, desktop, "LogPixels", REG_DWORD, &saved, sizeof(saved));
+    else
+        RegDeleteKeyValueA(HKEY_CURRENT_USER, desktop, "LogPixels");
+    return ReadWholeFile(report);
+}
+
+// On the 1920 x 1080 test screen, at 100 % and then at 150 %, where the window and its text grow
+// by half. No message loop runs while the uninstaller works: the status line paints at once. The
+// file operations show theirs there; the window owns the boxes.
 TEST(MainWindowTest, ShowsTheStatusLineAtOnceAndShutsDownWhenClosed)
 {
+    char handedDown[16] = "";
+    const bool scaled = GetEnvironmentVariableA(inkHeightAt96, handedDown, sizeof(handedDown)) > 0;
+    const Scaling& scaling = scalings[scaled ? 1 : 0];
     SetUpDisplay();
+    ASSERT_EQ(static_cast<int>(scaling.logPixels), GetDeviceCaps(displayDC, LOGPIXELSY));
     appInstance = GetModuleHandleA(nullptr);
     lstrcpyA(programName, "Uninstall_Pelmoradrv");
     showCommand = SW_SHOWNORMAL;
@@ -39,23 +90,37 @@ TEST(MainWindowTest, ShowsTheStatusLineAtOnceAndShutsDownWhenClosed)
     centerWindow = false;
     RECT frame = {};
     GetWindowRect(mainWindow, &frame);
-    EXPECT_TRUE(frame.left == 720 && frame.top == 450 && frame.right == 1200 && frame.bottom == 630) << frame.left;
+    EXPECT_TRUE(EqualRect(&frame, &scaling.frame))
+        << frame.left << ' ' << frame.top << ' ' << frame.right << ' ' << frame.bottom;
 
     const std::string file = ScratchFile("status-probe.txt");
     EXPECT_TRUE(MakeFile(file, 1) && DeleteFileReported(file.c_str(), true));
     EXPECT_EQ("Lösche " + file + " ...", statusText);
-    EXPECT_GT(DarkPixelsInTheMiddle(), 50);
-    EXPECT_TRUE(statusBusy && currentCursor == waitCursor && ownerWindow == mainWindow);
+    const Ink ink = DarkInk();
+    RECT client = {};
+    GetClientRect(mainWindow, &client);
+    EXPECT_GT(ink.pixels, 50);
+    EXPECT_NEAR(client.bottom, ink.top + ink.bottom, 4) << "centred";
+    if (scaled) {
+        EXPECT_NEAR(3 * atoi(handedDown), 2 * (ink.bottom - ink.top), 4) << "grown by half";
+    }
+    EXPECT_TRUE(statusBusy && currentCursor == waitCursor && ownerWindow == mainWindow &&
+                GetObjectType(statusFont) == OBJ_FONT);
     SetStatus("%s", std::string(900, 'x').c_str());
     EXPECT_EQ(std::string(statusTextCapacity - 1, 'x'), statusText) << "cut to fit";
     ClearStatus();
-    EXPECT_EQ(0, DarkPixelsInTheMiddle());
+    EXPECT_EQ(0, DarkInk().pixels);
     EXPECT_TRUE(statusText[0] == '\0' && !statusBusy && currentCursor == normalCursor);
 
     EXPECT_EQ(0, SendMessageA(mainWindow, WM_QUERYNEWPALETTE, 0, 0)) << "no palette on this display";
+    const HFONT font = statusFont;
     SendMessageA(mainWindow, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(!IsWindow(mainWindow) && shutDownDone);
+    EXPECT_TRUE(!IsWindow(mainWindow) && shutDownDone && GetObjectType(font) == 0);
     statusHook = nullptr;
+    if (!scaled) {
+        const std::string report = RunAt150Percent(ink.bottom - ink.top);
+        EXPECT_NE(std::string::npos, report.find("tests=\"1\" failures=\"0\"")) << report;
+    }
 }
 
 // Runs only on an 8-bit display (the test script starts one): the palette branch for real.

@@ -14,23 +14,6 @@ namespace {
 const std::string program = BuiltProgramPath("Uninstall_Pelmoradrv.exe");
 const wchar_t sessionManager[] = L"System\\CurrentControlSet\\Control\\Session Manager";
 
-// The program's exit code; -1 when it could not start, non-zero when it did not end in time.
-long RunProgram(std::string commandLine)
-{
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return -1;
-    if (WaitForSingleObject(process.hProcess, 20000) != WAIT_OBJECT_0)
-        TerminateProcess(process.hProcess, 1);
-    DWORD exitCode = static_cast<DWORD>(-1);
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return static_cast<long>(exitCode);
-}
-
 // The installer sets the product up as on a user's machine; the uninstall entry's command starts
 // the installed uninstaller, which copies itself into the temporary folder `temp` and ends; the
 // copy, which must land in `copyFolder`, asks, uninstalls and reports in real boxes. Under WOW64
@@ -121,6 +104,24 @@ TEST(Program, UninstallsWhatTheInstallerInstalled)
         UninstallWhatTheInstallerInstalled(c[0], c[1]);
     }
     RemoveDirectoryW(turkish.c_str());
+}
+
+// Windows stretches the window and the boxes of a program that does not say it sizes itself for
+// the display's DPI into a blurred picture. Wine scales no program, so the program's manifest is
+// read here as Windows reads it at start.
+TEST(Program, DeclaresThatItSizesItselfForTheDisplay)
+{
+    ACTCTXA context = {};
+    context.cbSize = sizeof(context);
+    context.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    context.lpSource = program.c_str();
+    context.lpResourceName = MAKEINTRESOURCEA(1);  // the manifest a process starts with
+    const HANDLE activation = CreateActCtxA(&context);
+    wchar_t dpiAware[8] = L"";
+    EXPECT_TRUE(QueryActCtxSettingsW(0, activation, L"http://schemas.microsoft.com/SMI/2005/WindowsSettings",
+                                     L"dpiAware", dpiAware, 8, nullptr)) << GetLastError();
+    EXPECT_STREQ(L"true", dpiAware);
+    ReleaseActCtx(activation);
 }
 
 }
