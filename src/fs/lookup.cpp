@@ -89,6 +89,16 @@ bool IsNumericServer(const char* path)
     return true;
 }
 
+// Ends a FileExists that accepted nothing. The slot holds no handle then, so that a caller who
+// closes it closes nothing twice.
+bool NotFound(HANDLE* slot, int result)
+{
+    *slot = nullptr;
+    filesOnly = 0;
+    fileExistsResult = result;
+    return false;
+}
+
 }
 
 bool FileExists(const char* name, HANDLE* handleSlot, WIN32_FIND_DATAA* findData)
@@ -100,9 +110,7 @@ bool FileExists(const char* name, HANDLE* handleSlot, WIN32_FIND_DATAA* findData
     if (handleSlot != nullptr) {
         if (findData == nullptr) {
             CopyText(sysErrorText, errorTextCapacity, "FEHLAUFRUF FileExists");
-            filesOnly = 0;
-            fileExistsResult = 1;
-            return false;
+            return NotFound(handleSlot, 1);
         }
         slot = handleSlot;
         record = findData;
@@ -110,9 +118,7 @@ bool FileExists(const char* name, HANDLE* handleSlot, WIN32_FIND_DATAA* findData
     *slot = FindFirstFileA(name, record);
     if (*slot == INVALID_HANDLE_VALUE) {
         CaptureLastError();
-        filesOnly = 0;
-        fileExistsResult = 3;
-        return false;
+        return NotFound(slot, 3);
     }
     const size_t length = strlen(name);
     const bool acceptFirst = length > 0 && name[length - 1] == '.';
@@ -120,9 +126,7 @@ bool FileExists(const char* name, HANDLE* handleSlot, WIN32_FIND_DATAA* findData
            (IsDotEntry(record->cFileName) || (filesOnly && (record->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)))) {
         if (!FindNextFileA(*slot, record)) {
             FindClose(*slot);
-            filesOnly = 0;
-            fileExistsResult = 2;
-            return false;
+            return NotFound(slot, 2);
         }
     }
     lastFoundSize = record->nFileSizeLow;

@@ -47,7 +47,8 @@ extern FileInfo fileInfo;
 // True when `name` (wildcards allowed) names an entry other than "." and ".."; a name ending
 // in a dot accepts its first entry, so "dir\." tests a directory. Without a handle slot the
 // search is closed and the record is sharedFindData; with one, a true result leaves the search
-// open in the slot for the caller. Clears filesOnly.
+// open in the slot for the caller, and a false one leaves null there (nothing to close). Clears
+// filesOnly.
 bool FileExists(const char* name, HANDLE* handleSlot, WIN32_FIND_DATAA* findData);
 
 // Fills fileInfo from one find-data record.
