@@ -13,6 +13,7 @@ BYTE filesOnly;
 int fileExistsResult;
 DWORD lastFoundSize;
 char lastDirAttempted[MAX_PATH];
+DWORD lastDirGrant;
 DateStamp referenceStamp;
 FileInfo fileInfo;
 
@@ -227,7 +228,8 @@ bool CreateDir(const char* path, bool failIfExists, bool withoutDelete, bool inh
     }
     RemovePathSeparator(directory);
     if (CreateDirectoryA(directory, nullptr)) {
-        GrantAccess(directory, nullptr, withoutDelete ? accessWithoutDelete : accessWithDelete, inheritable);
+        lastDirGrant = withoutDelete ? accessWithoutDelete : accessWithDelete;
+        GrantAccess(directory, nullptr, lastDirGrant, inheritable);
         return true;
     }
     CaptureLastError();
@@ -275,6 +277,6 @@ bool CreateDirPath(const char* path, bool namesFile, bool withoutDelete)
         prefix[length] = '\0';
     }
     if (!namesFile && length > 0 && prefix[length - 1] != '\\')
-        return CreateDir(prefix, false, false, false);
+        return CreateDir(prefix, false, withoutDelete, false);
     return true;
 }

@@ -41,6 +41,7 @@ extern BYTE filesOnly;          // set before one FileExists: directories do not
 extern int fileExistsResult;    // 0 found, 1 misuse, 2 only unacceptable entries, 3 nothing
 extern DWORD lastFoundSize;     // low 32 bits of the size FileExists found last
 extern char lastDirAttempted[MAX_PATH];  // the level CreateDirPath worked on last
+extern DWORD lastDirGrant;      // the access asked for Everyone on the directory created last; 0: none
 extern DateStamp referenceStamp;         // ages count to it; 0.0 here
 extern FileInfo fileInfo;
 
@@ -69,7 +70,7 @@ void FindNextEntry(HANDLE* handleSlot, WIN32_FIND_DATAA* findData, int* count, c
 // failIfExists. False with the error captured otherwise.
 bool CreateDir(const char* path, bool failIfExists, bool withoutDelete, bool inheritable);
 
-// Creates every missing level of `path` (of its directory, when namesFile); a network path's
-// server is never created and administrative "$" levels may fail. False with the error captured
-// when a level cannot be created.
+// Creates every missing level of `path` (of its directory, when namesFile), each granted as
+// CreateDir grants it; a network path's server is never created and administrative "$" levels
+// may fail. False with the error captured when a level cannot be created.
 bool CreateDirPath(const char* path, bool namesFile, bool withoutDelete);

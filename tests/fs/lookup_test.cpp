@@ -54,8 +54,9 @@ TEST(LookupTest, FindsWhatIsThereAndCreatesDirectoriesLevelByLevel)
     char previous[MAX_PATH];
     GetCurrentDirectoryA(MAX_PATH, previous);
     ASSERT_TRUE(SetCurrentDirectoryA(directory.c_str())) << GetLastError();
-    EXPECT_TRUE(CreateDirPath("\\pelmora-lookup-tests\\eins", false, false) && CreateDirPath("a\\b\\c", false, false));
+    EXPECT_TRUE(CreateDirPath("\\pelmora-lookup-tests\\eins", false, false) && CreateDirPath("a\\b\\c", false, true));
     SetCurrentDirectoryA(previous);
+    EXPECT_EQ(0xE01200EFu, lastDirGrant) << "the last level without DELETE, as asked";
     EXPECT_TRUE(Exists("C:\\pelmora-lookup-tests\\eins") && Exists(directory + "a\\b\\c"));
     RemoveDirectoryTree("C:\\pelmora-lookup-tests\\");
 
