@@ -22,6 +22,11 @@ namespace {
 const DWORD accessWithDelete = 0xE01300EF;
 const DWORD accessWithoutDelete = 0xE01200EF;
 
+DWORD GrantFor(bool withoutDelete)
+{
+    return withoutDelete ? accessWithoutDelete : accessWithDelete;
+}
+
 bool IsDotEntry(const char* name)
 {
     return strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
@@ -219,7 +224,10 @@ void FindNextEntry(HANDLE* handleSlot, WIN32_FIND_DATAA* findData, int* count, c
     DeliverEntry(handleSlot, findData, count, directory, fullName);
 }
 
-bool CreateDir(const char* path, bool failIfExists, bool withoutDelete, bool inheritable)
+namespace {
+
+// One level; a new one gives Everyone `grant`, or with 0 keeps what it inherits from its parent.
+bool MakeDir(const char* path, bool failIfExists, DWORD grant, bool inheritable)
 {
     char directory[MAX_PATH];
     if (!JoinPath(directory, path, "", "")) {
@@ -228,8 +236,9 @@ bool CreateDir(const char* path, bool failIfExists, bool withoutDelete, bool inh
     }
     RemovePathSeparator(directory);
     if (CreateDirectoryA(directory, nullptr)) {
-        lastDirGrant = withoutDelete ? accessWithoutDelete : accessWithDelete;
-        GrantAccess(directory, nullptr, lastDirGrant, inheritable);
+        lastDirGrant = grant;
+        if (grant != 0)
+            GrantAccess(directory, nullptr, grant, inheritable);
         return true;
     }
     CaptureLastError();
@@ -238,7 +247,7 @@ bool CreateDir(const char* path, bool failIfExists, bool withoutDelete, bool inh
     return errorCode16 == ERROR_INVALID_NAME && IsNumericServer(directory);
 }
 
-bool CreateDirPath(const char* path, bool namesFile, bool withoutDelete)
+bool MakeDirPath(const char* path, bool namesFile, DWORD grant)
 {
     // A cut path would create directories nobody asked for.
     char directory[MAX_PATH];
@@ -251,7 +260,7 @@ bool CreateDirPath(const char* path, bool namesFile, bool withoutDelete)
         *(lastSeparator != nullptr ? lastSeparator + 1 : directory) = '\0';
     }
     RemovePathSeparator(directory);
-    if (CreateDir(directory, false, withoutDelete, false)) {
+    if (MakeDir(directory, false, grant, false)) {
         CopyText(lastDirAttempted, MAX_PATH, directory);
         return true;
     }
@@ -269,7 +278,7 @@ bool CreateDirPath(const char* path, bool namesFile, bool withoutDelete)
             } else {
                 CopyText(lastDirAttempted, MAX_PATH, prefix);
                 // Administrative shares ("C$") cannot be created and need not be.
-                if (!CreateDir(prefix, false, withoutDelete, false) && last != '$')
+                if (!MakeDir(prefix, false, grant, false) && last != '$')
                     return false;
             }
         }
@@ -277,6 +286,23 @@ bool CreateDirPath(const char* path, bool namesFile, bool withoutDelete)
         prefix[length] = '\0';
     }
     if (!namesFile && length > 0 && prefix[length - 1] != '\\')
-        return CreateDir(prefix, false, withoutDelete, false);
+        return MakeDir(prefix, false, grant, false);
     return true;
+}
+
+}
+
+bool CreateDir(const char* path, bool failIfExists, bool withoutDelete, bool inheritable)
+{
+    return MakeDir(path, failIfExists, GrantFor(withoutDelete), inheritable);
+}
+
+bool CreateDirPath(const char* path, bool namesFile, bool withoutDelete)
+{
+    return MakeDirPath(path, namesFile, GrantFor(withoutDelete));
+}
+
+bool CreateInheritingDirPath(const char* path)
+{
+    return MakeDirPath(path, false, 0);
 }

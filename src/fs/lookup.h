@@ -74,3 +74,8 @@ bool CreateDir(const char* path, bool failIfExists, bool withoutDelete, bool inh
 // CreateDir grants it; a network path's server is never created and administrative "$" levels
 // may fail. False with the error captured when a level cannot be created.
 bool CreateDirPath(const char* path, bool namesFile, bool withoutDelete);
+
+// Creates every missing level of the directory `path` as CreateDirPath does, but grants nothing:
+// each keeps the access list it inherits, as a folder must whose files an administrator or
+// another user starts (shortcuts, programs).
+bool CreateInheritingDirPath(const char* path);
