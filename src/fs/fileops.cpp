@@ -26,6 +26,35 @@ void ReportDeleteFailure(const char* name)
     MsgWarningTitled(reportCaption, "Folgende Datei kann nicht gelöscht werden:\n%s\n\n%s", name, sysErrorText);
 }
 
+void ReportDirectoryFailure(const char* path)
+{
+    MsgWarningTitled(reportCaption, "Folgendes Verzeichnis kann nicht gelöscht werden:\n%s\n\n%s", path, sysErrorText);
+}
+
+// True for a directory path (ending in a separator) that the system resolves to a folder below
+// a root: not the current directory (""), a drive ("\", "C:\", "C:\..\") or a share
+// ("\\server\share\").
+bool IsBelowRoot(const char* directory)
+{
+    const size_t length = strlen(directory);
+    char full[MAX_PATH];
+    const DWORD fullLength =
+        length > 0 && IsPathSeparator(directory[length - 1]) ? GetFullPathNameA(directory, MAX_PATH, full, nullptr) : 0;
+    if (fullLength < 3 || fullLength >= static_cast<DWORD>(MAX_PATH))
+        return false;
+    // Past "C:", or past the server and the share of "\\server\share" (four names in the long
+    // form "\\?\UNC\server\share"), then the separators.
+    const char* rest = full + 2;
+    const bool longShare = (full[2] == '?' || full[2] == '.') && _strnicmp(full + 3, "\\UNC\\", 5) == 0;
+    const int names = !IsPathSeparator(full[0]) ? 0 : longShare ? 4 : 2;
+    for (int name = 0; name < names; ++name) {
+        rest += strcspn(rest, "\\/");
+        rest += strspn(rest, "\\/");
+    }
+    rest += strspn(rest, "\\/");
+    return *rest != '\0';
+}
+
 // A lookup that failed because nothing is there, not because the system refused to look.
 bool IsAbsent()
 {
@@ -84,7 +113,7 @@ bool RemoveDirReported(const char* path)
     if (RemoveDirectoryA(path))
         return true;
     CaptureLastError();
-    MsgWarningTitled(reportCaption, "Folgendes Verzeichnis kann nicht gelöscht werden:\n%s\n\n%s", path, sysErrorText);
+    ReportDirectoryFailure(path);
     return false;
 }
 
@@ -102,6 +131,13 @@ bool DeleteFoundEntry(const char* path)
 
 bool DeleteTree(const char* directory)
 {
+    // With administrator rights a walk from a root would empty the whole drive or share.
+    if (!IsBelowRoot(directory)) {
+        SetLastError(ERROR_DIRECTORY);
+        CaptureLastError();
+        ReportDirectoryFailure(directory);
+        return false;
+    }
     HANDLE search = nullptr;
     WIN32_FIND_DATAA findData;
     int count = 0;

@@ -29,5 +29,7 @@ bool DeleteFoundEntry(const char* path);
 
 // Deletes `directory` (ending in a backslash) with everything below it, reporting each entry
 // that cannot be removed and going on with the rest; links inside are removed, not followed.
-// True when the directory is gone.
+// True when the directory is gone. A path without its final separator ("", "C:") or one that
+// resolves to the root of a drive or a share ("\", "C:\", "\\server\share\") is refused and
+// reported before anything is looked at or deleted.
 bool DeleteTree(const char* directory);

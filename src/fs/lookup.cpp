@@ -13,6 +13,7 @@ BYTE filesOnly;
 int fileExistsResult;
 DWORD lastFoundSize;
 char lastDirAttempted[MAX_PATH];
+DWORD lastDirGrant;
 DateStamp referenceStamp;
 FileInfo fileInfo;
 
@@ -20,6 +21,11 @@ namespace {
 
 const DWORD accessWithDelete = 0xE01300EF;
 const DWORD accessWithoutDelete = 0xE01200EF;
+
+DWORD GrantFor(bool withoutDelete)
+{
+    return withoutDelete ? accessWithoutDelete : accessWithDelete;
+}
 
 bool IsDotEntry(const char* name)
 {
@@ -89,6 +95,16 @@ bool IsNumericServer(const char* path)
     return true;
 }
 
+// Ends a FileExists that accepted nothing. The slot holds no handle then, so that a caller who
+// closes it closes nothing twice.
+bool NotFound(HANDLE* slot, int result)
+{
+    *slot = nullptr;
+    filesOnly = 0;
+    fileExistsResult = result;
+    return false;
+}
+
 }
 
 bool FileExists(const char* name, HANDLE* handleSlot, WIN32_FIND_DATAA* findData)
@@ -100,9 +116,7 @@ bool FileExists(const char* name, HANDLE* handleSlot, WIN32_FIND_DATAA* findData
     if (handleSlot != nullptr) {
         if (findData == nullptr) {
             CopyText(sysErrorText, errorTextCapacity, "FEHLAUFRUF FileExists");
-            filesOnly = 0;
-            fileExistsResult = 1;
-            return false;
+            return NotFound(handleSlot, 1);
         }
         slot = handleSlot;
         record = findData;
@@ -110,9 +124,7 @@ bool FileExists(const char* name, HANDLE* handleSlot, WIN32_FIND_DATAA* findData
     *slot = FindFirstFileA(name, record);
     if (*slot == INVALID_HANDLE_VALUE) {
         CaptureLastError();
-        filesOnly = 0;
-        fileExistsResult = 3;
-        return false;
+        return NotFound(slot, 3);
     }
     const size_t length = strlen(name);
     const bool acceptFirst = length > 0 && name[length - 1] == '.';
@@ -120,9 +132,7 @@ bool FileExists(const char* name, HANDLE* handleSlot, WIN32_FIND_DATAA* findData
            (IsDotEntry(record->cFileName) || (filesOnly && (record->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)))) {
         if (!FindNextFileA(*slot, record)) {
             FindClose(*slot);
-            filesOnly = 0;
-            fileExistsResult = 2;
-            return false;
+            return NotFound(slot, 2);
         }
     }
     lastFoundSize = record->nFileSizeLow;
@@ -214,7 +224,10 @@ void FindNextEntry(HANDLE* handleSlot, WIN32_FIND_DATAA* findData, int* count, c
     DeliverEntry(handleSlot, findData, count, directory, fullName);
 }
 
-bool CreateDir(const char* path, bool failIfExists, bool withoutDelete, bool inheritable)
+namespace {
+
+// One level; a new one gives Everyone `grant`, or with 0 keeps what it inherits from its parent.
+bool MakeDir(const char* path, bool failIfExists, DWORD grant, bool inheritable)
 {
     char directory[MAX_PATH];
     if (!JoinPath(directory, path, "", "")) {
@@ -223,7 +236,9 @@ bool CreateDir(const char* path, bool failIfExists, bool withoutDelete, bool inh
     }
     RemovePathSeparator(directory);
     if (CreateDirectoryA(directory, nullptr)) {
-        GrantAccess(directory, nullptr, withoutDelete ? accessWithoutDelete : accessWithDelete, inheritable);
+        lastDirGrant = grant;
+        if (grant != 0)
+            GrantAccess(directory, nullptr, grant, inheritable);
         return true;
     }
     CaptureLastError();
@@ -232,7 +247,7 @@ bool CreateDir(const char* path, bool failIfExists, bool withoutDelete, bool inh
     return errorCode16 == ERROR_INVALID_NAME && IsNumericServer(directory);
 }
 
-bool CreateDirPath(const char* path, bool namesFile, bool withoutDelete)
+bool MakeDirPath(const char* path, bool namesFile, DWORD grant)
 {
     // A cut path would create directories nobody asked for.
     char directory[MAX_PATH];
@@ -245,7 +260,7 @@ bool CreateDirPath(const char* path, bool namesFile, bool withoutDelete)
         *(lastSeparator != nullptr ? lastSeparator + 1 : directory) = '\0';
     }
     RemovePathSeparator(directory);
-    if (CreateDir(directory, false, withoutDelete, false)) {
+    if (MakeDir(directory, false, grant, false)) {
         CopyText(lastDirAttempted, MAX_PATH, directory);
         return true;
     }
@@ -263,7 +278,7 @@ bool CreateDirPath(const char* path, bool namesFile, bool withoutDelete)
             } else {
                 CopyText(lastDirAttempted, MAX_PATH, prefix);
                 // Administrative shares ("C$") cannot be created and need not be.
-                if (!CreateDir(prefix, false, withoutDelete, false) && last != '$')
+                if (!MakeDir(prefix, false, grant, false) && last != '$')
                     return false;
             }
         }
@@ -271,6 +286,23 @@ bool CreateDirPath(const char* path, bool namesFile, bool withoutDelete)
         prefix[length] = '\0';
     }
     if (!namesFile && length > 0 && prefix[length - 1] != '\\')
-        return CreateDir(prefix, false, false, false);
+        return MakeDir(prefix, false, grant, false);
     return true;
+}
+
+}
+
+bool CreateDir(const char* path, bool failIfExists, bool withoutDelete, bool inheritable)
+{
+    return MakeDir(path, failIfExists, GrantFor(withoutDelete), inheritable);
+}
+
+bool CreateDirPath(const char* path, bool namesFile, bool withoutDelete)
+{
+    return MakeDirPath(path, namesFile, GrantFor(withoutDelete));
+}
+
+bool CreateInheritingDirPath(const char* path)
+{
+    return MakeDirPath(path, false, 0);
 }

@@ -41,13 +41,15 @@ extern BYTE filesOnly;          // set before one FileExists: directories do not
 extern int fileExistsResult;    // 0 found, 1 misuse, 2 only unacceptable entries, 3 nothing
 extern DWORD lastFoundSize;     // low 32 bits of the size FileExists found last
 extern char lastDirAttempted[MAX_PATH];  // the level CreateDirPath worked on last
+extern DWORD lastDirGrant;      // the access asked for Everyone on the directory created last; 0: none
 extern DateStamp referenceStamp;         // ages count to it; 0.0 here
 extern FileInfo fileInfo;
 
 // True when `name` (wildcards allowed) names an entry other than "." and ".."; a name ending
 // in a dot accepts its first entry, so "dir\." tests a directory. Without a handle slot the
 // search is closed and the record is sharedFindData; with one, a true result leaves the search
-// open in the slot for the caller. Clears filesOnly.
+// open in the slot for the caller, and a false one leaves null there (nothing to close). Clears
+// filesOnly.
 bool FileExists(const char* name, HANDLE* handleSlot, WIN32_FIND_DATAA* findData);
 
 // Fills fileInfo from one find-data record.
@@ -68,7 +70,12 @@ void FindNextEntry(HANDLE* handleSlot, WIN32_FIND_DATAA* findData, int* count, c
 // failIfExists. False with the error captured otherwise.
 bool CreateDir(const char* path, bool failIfExists, bool withoutDelete, bool inheritable);
 
-// Creates every missing level of `path` (of its directory, when namesFile); a network path's
-// server is never created and administrative "$" levels may fail. False with the error captured
-// when a level cannot be created.
+// Creates every missing level of `path` (of its directory, when namesFile), each granted as
+// CreateDir grants it; a network path's server is never created and administrative "$" levels
+// may fail. False with the error captured when a level cannot be created.
 bool CreateDirPath(const char* path, bool namesFile, bool withoutDelete);
+
+// Creates every missing level of the directory `path` as CreateDirPath does, but grants nothing:
+// each keeps the access list it inherits, as a folder must whose files an administrator or
+// another user starts (shortcuts, programs).
+bool CreateInheritingDirPath(const char* path);

@@ -72,8 +72,9 @@ bool SaveShortcut(IPersistFile* file, HWND owner, LPCSTR folder, const char* nam
     if (!AppendText(linkPath, name) || !AppendText(linkPath, ".LNK") ||
         AnsiToWide(widePath, linkPath, pathCapacity) == 0)
         return false;
-    // A folder that cannot be created shows in the failed save.
-    CreateDirPath(folderPath, false, false);
+    // A folder that cannot be created shows in the failed save. No grant: in a folder every user
+    // may write, any of them could replace a shortcut that an administrator or another user starts.
+    CreateInheritingDirPath(folderPath);
     const HRESULT saved = file->Save(widePath, TRUE);
     file->SaveCompleted(widePath);
     return SUCCEEDED(saved);

@@ -42,9 +42,9 @@ bool GetSpecialFolder(char* path, int csidl);
 bool GetShortcutFolder(char* path, HWND owner, LPCSTR folder, bool common);
 
 // Saves a shortcut `name`.LNK to `target` in the selected folder, creating that folder when it
-// is missing. Null `arguments`, `workingDir` and `description` are left unset; a null `iconPath`
-// takes the icon from `target`; the working directory loses a final separator. True only when
-// the file was saved.
+// is missing with the access list it inherits (no grant). Null `arguments`, `workingDir` and
+// `description` are left unset; a null `iconPath` takes the icon from `target`; the working
+// directory loses a final separator. True only when the file was saved.
 bool CreateShortcut(HWND owner, const char* target, const char* arguments, LPCSTR folder, const char* name,
                     const char* workingDir, const char* iconPath, int iconIndex, const char* description,
                     int showCmd, bool common);

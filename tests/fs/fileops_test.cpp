@@ -1,6 +1,7 @@
 #include "fs/fileops.h"
 
 #include <gtest/gtest.h>
+#include <stdio.h>
 
 #include <string>
 #include <vector>
@@ -28,6 +29,14 @@ int KeepBox(HWND, const char* text, const char* caption, UINT type)
 std::string DeleteReport(const std::string& name, int error, const char* kind = "Folgende Datei")
 {
     return std::string(kind) + " kann nicht gelöscht werden:\n" + name + "\n\nFehlercode " + std::to_string(error);
+}
+
+// The status line while roots are refused: the first step towards a deletion ends the program
+// before the deletion, so that a broken guard empties no drive (C:, or Z:, the whole machine).
+void StopBeforeDeleting(const char*, ...)
+{
+    fputs("DeleteTree went on with a path it must refuse\n", stderr);
+    ExitProcess(3);
 }
 
 class FileOpsTest : public ::testing::Test {
@@ -72,6 +81,22 @@ TEST_F(FileOpsTest, DeletionsAndCopiesReportFailuresWithTheSystemsReason)
         DeleteReport(directory + std::string(MAX_PATH, 'n'), 206),
     };
     EXPECT_EQ(expected, boxes);
+}
+
+TEST_F(FileOpsTest, PathsWithoutTheirSeparatorAndRootsAreRefusedBeforeAnyStep)
+{
+    statusHook = StopBeforeDeleting;
+    std::vector<std::string> expected;
+    for (const char* path : {"", "C:", "C:\\windows", "\\", "/", "C:\\", "C:/", "C:\\windows\\..\\",
+                             "\\\\server\\share\\", "\\\\?\\UNC\\server\\share\\"}) {
+        EXPECT_FALSE(DeleteTree(path)) << path;
+        expected.push_back(DeleteReport(path, ERROR_DIRECTORY, "Folgendes Verzeichnis"));
+    }
+    EXPECT_EQ(expected, boxes);
+    // A folder right below a root goes, in the long form too ("\\?\C:" counts as a share's two names).
+    statusHook = nullptr;
+    CreateDirectoryA("C:\\pelmora-fileops-tests", nullptr);
+    EXPECT_TRUE(DeleteTree("\\\\?\\C:\\pelmora-fileops-tests\\") && !PathExists("C:\\pelmora-fileops-tests"));
 }
 
 // Wine cannot make a link (CreateSymbolicLinkW claims success and makes nothing, a reparse point

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "fs/lookup.h"
 #include "support.h"
 
 namespace {
@@ -108,6 +109,7 @@ TEST(Shortcut, IsSavedInTheSelectedFolderWithEveryFieldOrNotAtAll)
                                 "Beschreibung", SW_SHOWNORMAL, false));
     EXPECT_FALSE(PathExists(desktop + "Pelmora.LNK"));
     EXPECT_TRUE(DeleteFileA((desktop + longName).c_str()));
+    EXPECT_EQ(0u, lastDirGrant) << "granted to everyone, the new folder would let any user replace its shortcuts";
     EXPECT_TRUE(RemoveDirectoryA((commonPrograms + "Pelmora Prüfung\\Schaubilder").c_str()) &&
                 RemoveDirectoryA((commonPrograms + "Pelmora Prüfung").c_str()));
 }
