@@ -75,6 +75,15 @@ bool HasCanonicalName(int number)
     return false;
 }
 
+// The last of the names "1", "2", ... before the first number that no name has.
+int LastOfRun()
+{
+    int last = 0;
+    while (HasCanonicalName(last + 1))
+        ++last;
+    return last;
+}
+
 void AppendSubstitute(char* name, char* value)
 {
     newsubstitutes[newsubstitutecount].name = name;
@@ -249,9 +258,7 @@ bool AddUserLayout(int index)
     // that no name has: "1" is free then for the added layout, and no two entries get the same
     // name. A "0", a name after the gap and a non-canonical name keep theirs, as in
     // MakeUserLayoutDefault.
-    int lastMoved = 0;
-    while (HasCanonicalName(lastMoved + 1))
-        ++lastMoved;
+    const int lastMoved = LastOfRun();
     for (DWORD i = 0; i < preloadcount; ++i) {
         if (preload[i].canonical && preload[i].number >= 1 && preload[i].number <= lastMoved)
             Renumber(preload[i], preload[i].number + 1);
@@ -301,12 +308,16 @@ bool MakeUserLayoutDefault()
         nothingToWrite = 1;
         return true;
     }
-    // Only names 1 to the product's move; a "0" turned into "1" would take the default's name.
+    // Only names 1 to the product's move; another "0" turned into "1" would take the default's
+    // name. A product named "0" (or below) takes "1" as an added layout does: the names up to
+    // the first number that no name has move one place back.
+    const int lastMoved = moved >= 1 ? moved : LastOfRun();
     for (DWORD i = 0; i < preloadcount; ++i) {
         PreloadEntry& entry = preload[i];
-        if (entry.canonical && entry.number >= 1 && entry.number <= moved)
-            Renumber(entry, entry.number == moved ? 1 : entry.number + 1);
+        if (static_cast<int>(i) != product && entry.canonical && entry.number >= 1 && entry.number <= lastMoved)
+            Renumber(entry, entry.number + 1);
     }
+    Renumber(preload[product], 1);
 
     bool isPlaced[layoutTableCapacity] = {};
     const auto place = [&isPlaced](DWORD i) {

@@ -109,7 +109,8 @@ bool RemoveUserLayout();
 // layoutKey is already in the catalogue, the Preload table is full, or the entry cannot be used.
 bool AddUserLayout(int index);
 
-// Computes the Preload list with the product's entry as "1"; Substitutes stay as they are.
+// Computes the Preload list with the product's entry as "1", also from a name "0"; Substitutes
+// stay as they are.
 bool MakeUserLayoutDefault();
 
 // Turns the user's Preload (and, unless keepSubstitutes, Substitutes) list, as it is now, into

@@ -168,6 +168,8 @@ const struct {
      "d0010407=00000407 d0020407=b0040407 d0030407=a0020407"},
     {'M', "00000407 a0020407 d0010407 00000409", "d0010407=a0010407 x=y", "d0010407 00000407 a0020407 00000409",
      "d0010407=a0010407 x=y"},
+    {'M', "0=d0010407 1=00000407 2=a0020407 4=00000409", "d0010407=a0010407",
+     "1=d0010407 2=00000407 3=a0020407 4=00000409", "d0010407=a0010407"},
 };
 
 TEST_F(LayoutTest, EditsGiveTheirListsThroughEveryFailingWrite)
@@ -317,8 +319,8 @@ TEST_F(LayoutTest, RandomListsKeepTheirLayoutsThroughEveryEditAndFailingWrite)
         const Values names = ReadRegistryValues(HKEY_CURRENT_USER, preloadPath);
         for (size_t number = 1; edit == 'R' && number <= names.size(); ++number)
             ASSERT_EQ(1u, names.count(std::to_string(number))) << "no " << number;
-        // A product named "0" or "02" is not moved.
-        const bool moved = edit == 'A' || (edit == 'M' && productName[0] != '0');
+        // A product named "02" is not moved, one named "0" is.
+        const bool moved = edit == 'A' || (edit == 'M' && (productName[0] != '0' || productName == "0"));
         ASSERT_TRUE(!moved || first == (edit == 'A' ? Upper(newKeyName) : product));
         ASSERT_TRUE(edit != 'M' || ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath) == substituteValues);
     }
