@@ -125,12 +125,21 @@ void AppendNewPreload(const PreloadEntry& entry)
 bool ChooseNewKey(int index)
 {
     if (index == -1) {
-        // Unsigned, so that the largest numbers wrap instead of overflowing.
-        DWORD layoutId = static_cast<DWORD>(maxLayoutId) + 1;
-        if (static_cast<int>(layoutId) < 0xC00)
-            layoutId = 0xC00;
-        wsprintfA(newKeyName, "b%03lx0407", static_cast<unsigned long>(static_cast<DWORD>(maxKeyNumber) + 1));
-        wsprintfA(newLayoutId, "%04lx", static_cast<unsigned long>(layoutId));
+        // Windows reads a key number of three hexadecimal digits and an id of four: the next
+        // number beyond them is refused, not wrapped round onto a key or an id in use.
+        if (maxKeyNumber >= 0xFFF) {
+            SetErrorText(
+                "Kein neuer Layout-Schlüssel möglich: die Schlüsselnummer %lx ist schon vergeben (höchstens fff)",
+                static_cast<unsigned long>(maxKeyNumber));
+            return false;
+        }
+        if (maxLayoutId >= 0xFFFF) {
+            SetErrorText("Keine neue \"Layout Id\" möglich: %lx ist schon vergeben (höchstens ffff)",
+                         static_cast<unsigned long>(maxLayoutId));
+            return false;
+        }
+        wsprintfA(newKeyName, "b%03lx0407", static_cast<unsigned long>(maxKeyNumber + 1));
+        wsprintfA(newLayoutId, "%04lx", static_cast<unsigned long>(maxLayoutId < 0xC00 ? 0xC00 : maxLayoutId + 1));
         return true;
     }
     const LayoutEntry* entry = index >= 0 && static_cast<DWORD>(index) < layoutcount ? &layouts[index] : nullptr;

@@ -242,14 +242,30 @@ TEST_F(LayoutTest, AddingTakesAFreshKeyOrACatalogueEntryThatFits)
     for (const auto& id : ids)
         WriteRegistryValues(HKEY_LOCAL_MACHINE, catalogue + id.first, {{"Layout Id", id.second}});
     WriteRegistryValues(HKEY_LOCAL_MACHINE, catalogue + "b00a0807", {{"LAYOUT ID", "0fff"}});
+    const auto add = [](int index) {
+        EXPECT_TRUE(Load(' ', V("00000407"), {}, "b0990407")) << errorText;
+        layouts[layoutcount] = layouts[1];  // an entry past the catalogue is refused all the same
+        return AddUserLayout(index) ? std::string(newKeyName) + " " + newLayoutId : std::string(errorText);
+    };
     const char* const reused[] = {"", "a0010407 00c1", "a0030407 0bff", "a0040407 0000000000000000c04", "",
                                   "a0060407xxxxxxxxxxx 0c06", "", "b0080C07 0c08", "", ""};
     for (int index = 0; index <= 9; ++index) {
-        ASSERT_TRUE(Load(' ', V("00000407"), {}, "b0990407")) << errorText;
-        layouts[layoutcount] = layouts[1];  // an entry past the catalogue is refused all the same
-        const std::string got = AddUserLayout(index) ? std::string(newKeyName) + " " + newLayoutId : errorText;
         EXPECT_EQ(*reused[index] != '\0' ? reused[index] : "Layout-Eintrag " + std::to_string(index) +
-                  " kann nicht übernommen werden (Name oder \"Layout Id\" fehlt oder ist zu lang)", got);
+                  " kann nicht übernommen werden (Name oder \"Layout Id\" fehlt oder ist zu lang)", add(index));
+    }
+    // A fresh key number has three hexadecimal digits and a fresh id four: none is wrapped round.
+    const char* const fresh[][3] = {
+        {"bffe0407", "0100", "bfff0407 0c09"},
+        {"0fff1407", "0100",
+         "Kein neuer Layout-Schlüssel möglich: die Schlüsselnummer fff ist schon vergeben (höchstens fff)"},
+        {"b0010C07", "fffe", "b00b0407 ffff"},
+        {"b0010C07", "ffff", "Keine neue \"Layout Id\" möglich: ffff ist schon vergeben (höchstens ffff)"},
+        {"b0010C07", "7fffffff", "Keine neue \"Layout Id\" möglich: 7fffffff ist schon vergeben (höchstens ffff)"},
+    };
+    for (const auto& c : fresh) {
+        WriteRegistryValues(HKEY_LOCAL_MACHINE, catalogue + c[0], {{"Layout Id", c[1]}});
+        EXPECT_EQ(c[2], add(-1));
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, (catalogue + c[0]).c_str());
     }
     // The German keys up to c05c0407 are 101.
     char name[16];
