@@ -346,7 +346,7 @@ TEST_F(LayoutTest, RandomListsKeepTheirLayoutsThroughEveryEditAndFailingWrite)
             ASSERT_EQ(1u, names.count(std::to_string(number))) << "no " << number;
         // A product named "02" is not moved, one named "0" is.
         const bool moved = edit == 'A' || (edit == 'M' && (productName[0] != '0' || productName == "0"));
-        ASSERT_TRUE(!moved || first == (edit == 'A' ? Upper(newKeyName) : product));
+        ASSERT_EQ(moved, first == (edit == 'A' ? Upper(newKeyName) : product));
         ASSERT_TRUE(edit != 'M' || ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath) == substituteValues);
     }
 }
