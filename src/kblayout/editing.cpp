@@ -75,6 +75,15 @@ bool HasCanonicalName(int number)
     return false;
 }
 
+// The last of the names "1", "2", ... before the first number that no name has.
+int LastOfRun()
+{
+    int last = 0;
+    while (HasCanonicalName(last + 1))
+        ++last;
+    return last;
+}
+
 void AppendSubstitute(char* name, char* value)
 {
     newsubstitutes[newsubstitutecount].name = name;
@@ -116,12 +125,21 @@ void AppendNewPreload(const PreloadEntry& entry)
 bool ChooseNewKey(int index)
 {
     if (index == -1) {
-        // Unsigned, so that the largest numbers wrap instead of overflowing.
-        DWORD layoutId = static_cast<DWORD>(maxLayoutId) + 1;
-        if (static_cast<int>(layoutId) < 0xC00)
-            layoutId = 0xC00;
-        wsprintfA(newKeyName, "b%03lx0407", static_cast<unsigned long>(static_cast<DWORD>(maxKeyNumber) + 1));
-        wsprintfA(newLayoutId, "%04lx", static_cast<unsigned long>(layoutId));
+        // Windows reads a key number of three hexadecimal digits and an id of four: the next
+        // number beyond them is refused, not wrapped round onto a key or an id in use.
+        if (maxKeyNumber >= 0xFFF) {
+            SetErrorText(
+                "Kein neuer Layout-Schlüssel möglich: die Schlüsselnummer %lx ist schon vergeben (höchstens fff)",
+                static_cast<unsigned long>(maxKeyNumber));
+            return false;
+        }
+        if (maxLayoutId >= 0xFFFF) {
+            SetErrorText("Keine neue \"Layout Id\" möglich: %lx ist schon vergeben (höchstens ffff)",
+                         static_cast<unsigned long>(maxLayoutId));
+            return false;
+        }
+        wsprintfA(newKeyName, "b%03lx0407", static_cast<unsigned long>(maxKeyNumber + 1));
+        wsprintfA(newLayoutId, "%04lx", static_cast<unsigned long>(maxLayoutId < 0xC00 ? 0xC00 : maxLayoutId + 1));
         return true;
     }
     const LayoutEntry* entry = index >= 0 && static_cast<DWORD>(index) < layoutcount ? &layouts[index] : nullptr;
@@ -249,9 +267,7 @@ bool AddUserLayout(int index)
     // that no name has: "1" is free then for the added layout, and no two entries get the same
     // name. A "0", a name after the gap and a non-canonical name keep theirs, as in
     // MakeUserLayoutDefault.
-    int lastMoved = 0;
-    while (HasCanonicalName(lastMoved + 1))
-        ++lastMoved;
+    const int lastMoved = LastOfRun();
     for (DWORD i = 0; i < preloadcount; ++i) {
         if (preload[i].canonical && preload[i].number >= 1 && preload[i].number <= lastMoved)
             Renumber(preload[i], preload[i].number + 1);
@@ -301,12 +317,16 @@ bool MakeUserLayoutDefault()
         nothingToWrite = 1;
         return true;
     }
-    // Only names 1 to the product's move; a "0" turned into "1" would take the default's name.
+    // Only names 1 to the product's move; another "0" turned into "1" would take the default's
+    // name. A product named "0" (or below) takes "1" as an added layout does: the names up to
+    // the first number that no name has move one place back.
+    const int lastMoved = moved >= 1 ? moved : LastOfRun();
     for (DWORD i = 0; i < preloadcount; ++i) {
         PreloadEntry& entry = preload[i];
-        if (entry.canonical && entry.number >= 1 && entry.number <= moved)
-            Renumber(entry, entry.number == moved ? 1 : entry.number + 1);
+        if (static_cast<int>(i) != product && entry.canonical && entry.number >= 1 && entry.number <= lastMoved)
+            Renumber(entry, entry.number + 1);
     }
+    Renumber(preload[product], 1);
 
     bool isPlaced[layoutTableCapacity] = {};
     const auto place = [&isPlaced](DWORD i) {

@@ -106,18 +106,21 @@ bool RemoveUserLayout();
 
 // Computes the lists with a new default layout: a new catalogue key (index -1, named in
 // newKeyName and newLayoutId) or the catalogue entry at `index`. False, with errorText, when
-// layoutKey is already in the catalogue, the Preload table is full, or the entry cannot be used.
+// layoutKey is already in the catalogue, the Preload table is full, the entry cannot be used, or
+// a new key's number would pass fff or its "Layout Id" ffff.
 bool AddUserLayout(int index);
 
-// Computes the Preload list with the product's entry as "1"; Substitutes stay as they are.
+// Computes the Preload list with the product's entry as "1", also from a name "0"; Substitutes
+// stay as they are.
 bool MakeUserLayoutDefault();
 
 // Turns the user's Preload (and, unless keepSubstitutes, Substitutes) list, as it is now, into
 // the computed lists, value by value. Until the new lists are complete, every layout that both
-// the old and the new lists name stays named in Preload, if need be by an extra value: the
-// first write that fails ends the write-back there, so that a failure never loses a layout
-// (extra values may then remain, naming a layout twice). Substitutes is created only when
-// there is something to write into it; a missing Preload key is not created. True when nothing
-// had to be written or all was written; false with errorText otherwise. An empty Preload list
-// is never written.
+// the old and the new lists name stays named in Preload, if need be by an extra value; one that
+// Windows loads now (Preload "1", "2", ... up to the first missing number) and also from the
+// new list stays among the values it loads. The first write that fails ends the write-back
+// there, so that a failure never loses a layout nor hides one behind a gap (extra values may
+// then remain, naming a layout twice). Substitutes is created only when there is something to
+// write into it; a missing Preload key is not created. True when nothing had to be written or
+// all was written; false with errorText otherwise. An empty Preload list is never written.
 bool WriteUserLayoutLists();

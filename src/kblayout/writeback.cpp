@@ -132,19 +132,15 @@ bool KeyInUse(const char* key)
            NamesData(preload.target, preload.targetcount, key) || NamesData(preload.extra, preload.extracount, key);
 }
 
-// Stores an extra value in `list` under the next name, from its counter on, that `format`
-// gives and that is not in use; its name, or null when it could not be stored.
-const char* StoreExtra(List& list, const char* format, const char* data)
+// Adds `name` = `data` to the extra values of `list` and stores it; its name, or null when it
+// could not be stored.
+const char* StoreExtra(List& list, const char* name, const char* data)
 {
     // One extra at most for each value the list holds now; the table has room for all of them.
     if (list.extracount >= static_cast<DWORD>(layoutTableCapacity)) {
         SetErrorText("INTERNER FEHLER: zu viele Hilfswerte in Keyboard Layout\\%s", list.name);
         return nullptr;
     }
-    char name[newNameCapacity];
-    do {
-        wsprintfA(name, format, list.nextExtra++);
-    } while (KeyInUse(name));
     SubstituteEntry& extra = list.extra[list.extracount];
     extra.name = HeapText(name);
     extra.value = HeapText(data);
@@ -154,31 +150,78 @@ const char* StoreExtra(List& list, const char* format, const char* data)
     return extra.name;
 }
 
-// Names `layout` in Preload by an extra value after the new names: directly, or through an
-// extra Substitutes value when a Substitutes value is named like the layout and would redirect
-// it.
+// An extra Substitutes value for `layout`, named by the next generated key that is not in use.
+const char* StoreExtraSubstitute(const char* layout)
+{
+    char name[newNameCapacity];
+    do {
+        wsprintfA(name, "d%03x0407", substitutesList.nextExtra++);
+    } while (KeyInUse(name));
+    return StoreExtra(substitutesList, name, layout);
+}
+
+// An extra Preload value naming `data`, where Windows loads it: Windows reads "1", "2", ... only
+// up to the first missing number, and until the stale values go no name in Preload disappears.
+// So the extra takes the first number after the run that no value holds now and the new list
+// does not use; a number on the way that only the new list uses holds `data` too, until the
+// new value overwrites it, so that no gap opens before the extra.
+const char* StoreExtraPreload(const char* data)
+{
+    List& list = preloadList;
+    char name[newNameCapacity];
+    for (;;) {
+        wsprintfA(name, "%d", list.nextExtra++);
+        if (Find(list.now, list.nowcount, name) != nullptr || Find(list.extra, list.extracount, name) != nullptr)
+            continue;
+        if (Find(list.target, list.targetcount, name) == nullptr)
+            return StoreExtra(list, name, data);
+        if (!Store(list, name, data))
+            return nullptr;
+    }
+}
+
+// Names `layout` in Preload by an extra value: directly, or through an extra Substitutes value
+// when a Substitutes value is named like the layout and would redirect it.
 bool KeepNamed(const char* layout)
 {
     const char* data = layout;
     if (InList(substitutesList, layout))
-        data = StoreExtra(substitutesList, "d%03x0407", layout);
-    return data != nullptr && StoreExtra(preloadList, "%d", data);
+        data = StoreExtraSubstitute(layout);
+    return data != nullptr && StoreExtraPreload(data) != nullptr;
 }
 
-// Until the new lists are complete, keeps named in Preload every layout that both the lists now
-// and the new lists name: a layout that no untouched value names gets an extra value.
+// Marks the values of Preload now that Windows loads, "1", "2", ... up to the first missing
+// number; gives the last number.
+int MarkLoaded(bool* loaded)
+{
+    const List& list = preloadList;
+    for (int last = 0;; ++last) {
+        char name[16];
+        wsprintfA(name, "%d", last + 1);
+        const SubstituteEntry* value = Find(list.now, list.nowcount, name);
+        if (value == nullptr)
+            return last;
+        loaded[value - list.now] = true;
+    }
+}
+
+// Until the new lists are complete, keeps named in Preload, where Windows loads it, every layout
+// that both the lists now and the new lists name: a layout that no untouched value among those
+// Windows loads names gets an extra value.
 bool KeepLayoutsNamed()
 {
-    const List& preload = preloadList;
+    List& preload = preloadList;
     const List& substitutes = substitutesList;
     const char* layoutAfter[layoutTableCapacity];
     for (DWORD i = 0; i < preload.targetcount; ++i)
         layoutAfter[i] = StandsFor(preload.target[i].value, substitutes.target, substitutes.targetcount);
     const char* layoutNow[layoutTableCapacity];
+    bool loaded[layoutTableCapacity] = {};
+    preload.nextExtra = MarkLoaded(loaded) + 1;
     bool untouched[layoutTableCapacity];
     for (DWORD i = 0; i < preload.nowcount; ++i) {
         layoutNow[i] = StandsFor(preload.now[i].value, substitutes.now, substitutes.nowcount);
-        untouched[i] = Keeps(preload, preload.now[i]) && SubstituteUntouched(preload.now[i].value);
+        untouched[i] = loaded[i] && Keeps(preload, preload.now[i]) && SubstituteUntouched(preload.now[i].value);
     }
     for (DWORD i = 0; i < preload.nowcount; ++i) {
         const char* layout = layoutNow[i];
@@ -195,13 +238,15 @@ bool KeepLayoutsNamed()
     return true;
 }
 
-// Deletes every value that `list` holds now and is not to hold under that very name (a name
-// that only changes its letter case goes too, as a write would keep the old case).
-bool DeleteStale(List& list)
+// Deletes every value that `list` holds now and is not to hold. Before the stores, a name that
+// only changes its letter case goes too, as a write would keep the old case; after them, it
+// holds the new value and stays.
+bool DeleteStale(List& list, bool beforeStores)
 {
     for (DWORD i = 0; i < list.nowcount; ++i) {
         const SubstituteEntry* kept = Find(list.target, list.targetcount, list.now[i].name);
-        if ((kept == nullptr || !Same(kept->name, list.now[i].name)) && !Delete(list, list.now[i].name))
+        const bool stale = kept == nullptr || (beforeStores && !Same(kept->name, list.now[i].name));
+        if (stale && !Delete(list, list.now[i].name))
             return false;
     }
     return true;
@@ -248,12 +293,13 @@ bool Rewrite()
     substitutes.targetcount = keepSubstitutes ? substitutes.nowcount : newsubstitutecount;
     for (DWORD i = 0; i < substitutes.targetcount; ++i)
         substitutes.target[i] = keepSubstitutes ? substitutes.now[i] : newsubstitutes[i];
-    // Extra Preload values follow the new names; extra substitute keys count as generated ones.
-    preload.nextExtra = static_cast<int>(preload.targetcount) + 1;
+    // Extra substitute keys count as generated ones.
     substitutes.nextExtra = 1;
-    // The first failure ends the rewrite: the extra values then still name every layout.
-    return KeepLayoutsNamed() && DeleteStale(substitutes) && StoreChanged(substitutes, true) &&
-           DeleteStale(preload) && StoreChanged(preload, false) && DeleteExtras(preload) && DeleteExtras(substitutes);
+    // The first failure ends the rewrite: the extra values then still name every layout. Preload
+    // loses no name before its new values are all stored, so that no gap opens in it meanwhile.
+    return KeepLayoutsNamed() && DeleteStale(substitutes, true) && StoreChanged(substitutes, true) &&
+           StoreChanged(preload, false) && DeleteStale(preload, false) && DeleteExtras(preload) &&
+           DeleteExtras(substitutes);
 }
 
 void CloseList(List& list)

@@ -48,14 +48,19 @@ std::string Upper(std::string text)
 }
 
 // The layouts that Preload names now, each as often as it names it, through Substitutes as Windows
-// looks them up (names ignoring letter case), in upper case; `first` receives the one that "1" names.
-Layouts NamedLayouts(std::string* first = nullptr)
+// looks them up (names ignoring letter case), in upper case; with `loadedOnly`, only where Windows
+// loads them ("1", "2", ... up to the first gap). `first` receives the one that "1" names.
+Layouts NamedLayouts(bool loadedOnly, std::string* first = nullptr)
 {
     std::map<std::string, std::string> standsFor;
     for (const auto& pair : ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath))
         standsFor[Upper(pair.first)] = Upper(pair.second);
+    Values values = ReadRegistryValues(HKEY_CURRENT_USER, preloadPath);
+    Values loaded;
+    for (int n = 1; values.count(std::to_string(n)) != 0; ++n)
+        loaded[std::to_string(n)] = values[std::to_string(n)];
     Layouts layouts;
-    for (const auto& entry : ReadRegistryValues(HKEY_CURRENT_USER, preloadPath)) {
+    for (const auto& entry : loadedOnly ? loaded : values) {
         const auto substitute = standsFor.find(Upper(entry.second));
         const std::string layout = substitute != standsFor.end() ? substitute->second : Upper(entry.second);
         layouts.insert(layout);
@@ -92,13 +97,15 @@ protected:
     }
 
     // Loads, edits and writes back the lists with their first, second, ... write failing, and at
-    // last completely: each failure is reported, loses no layout but the product's and writes no
-    // changed Substitutes value before those of the standard keys. Gives the layouts named before.
+    // last completely: each failure is reported, leaves every layout that Windows loaded, but the
+    // product removed, where Windows loads it, and writes no changed Substitutes value before those
+    // of the standard keys. Gives the layouts named before.
     static Layouts EditAndWrite(char edit, const Values& preloadValues, const Values& substituteValues)
     {
         for (int k = 1;; ++k) {
             EXPECT_TRUE(Load(edit, preloadValues, substituteValues)) << errorText;
-            const Layouts before = NamedLayouts();
+            const Layouts before = NamedLayouts(false);
+            const Layouts loaded = NamedLayouts(true);
             regFailingWrite = k;
             const bool written = WriteUserLayoutLists();
             EXPECT_EQ(std::exchange(regFailingWrite, 0) != 0, written) << errorText;
@@ -107,9 +114,9 @@ protected:
             // The warning names what could not be written.
             const std::string text = errorText;
             EXPECT_TRUE(text.rfind("Warnung:\nFehler beim ", 0) == 0 && text.substr(text.size() - 3) != " - ") << text;
-            const Layouts after = NamedLayouts();
-            for (const std::string& layout : before)
-                EXPECT_TRUE(layout == product || after.count(layout) != 0) << layout << " lost at write " << k;
+            const Layouts after = NamedLayouts(true);
+            for (const std::string& layout : loaded)
+                EXPECT_TRUE((edit == 'R' && layout == product) || after.count(layout) != 0) << layout << " at " << k;
             Values now = ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath);
             Values was = substituteValues;
             bool standardMissing = false;
@@ -153,6 +160,8 @@ const struct {
     {'R', "-3=a0030407 01=d0010407 1=00000407 250=a0020407 3=d0020407", "d0010407=a0010407 d0020407=a0010407",
      "00000407 d0010407 a0030407 a0020407", "d0010407=a0010407"},
     {'R', "d0010407 d0020407 d0030407", "d0020407=a0010407 d0030407=a0020407", "d0010407 d0020407", "d0020407=a0020407"},
+    // No failing write leaves a gap before a layout, here 00000409 when "2" is not stored.
+    {'R', "00000407 d0010407 00000409", "d0010407=a0010407", "00000407 00000409", ""},
     // The product named directly, or not at all: the lists stay; a name in another case is renewed.
     {'R', "00000407 a0010407", "x=y", "00000407 a0010407", "x=y"},
     {'M', "00000407 a0010407", "x=y", "00000407 a0010407", "x=y"},
@@ -168,6 +177,8 @@ const struct {
      "d0010407=00000407 d0020407=b0040407 d0030407=a0020407"},
     {'M', "00000407 a0020407 d0010407 00000409", "d0010407=a0010407 x=y", "d0010407 00000407 a0020407 00000409",
      "d0010407=a0010407 x=y"},
+    {'M', "0=d0010407 1=00000407 2=a0020407 4=00000409", "d0010407=a0010407",
+     "1=d0010407 2=00000407 3=a0020407 4=00000409", "d0010407=a0010407"},
 };
 
 TEST_F(LayoutTest, EditsGiveTheirListsThroughEveryFailingWrite)
@@ -240,14 +251,30 @@ TEST_F(LayoutTest, AddingTakesAFreshKeyOrACatalogueEntryThatFits)
     for (const auto& id : ids)
         WriteRegistryValues(HKEY_LOCAL_MACHINE, catalogue + id.first, {{"Layout Id", id.second}});
     WriteRegistryValues(HKEY_LOCAL_MACHINE, catalogue + "b00a0807", {{"LAYOUT ID", "0fff"}});
+    const auto add = [](int index) {
+        EXPECT_TRUE(Load(' ', V("00000407"), {}, "b0990407")) << errorText;
+        layouts[layoutcount] = layouts[1];  // an entry past the catalogue is refused all the same
+        return AddUserLayout(index) ? std::string(newKeyName) + " " + newLayoutId : std::string(errorText);
+    };
     const char* const reused[] = {"", "a0010407 00c1", "a0030407 0bff", "a0040407 0000000000000000c04", "",
                                   "a0060407xxxxxxxxxxx 0c06", "", "b0080C07 0c08", "", ""};
     for (int index = 0; index <= 9; ++index) {
-        ASSERT_TRUE(Load(' ', V("00000407"), {}, "b0990407")) << errorText;
-        layouts[layoutcount] = layouts[1];  // an entry past the catalogue is refused all the same
-        const std::string got = AddUserLayout(index) ? std::string(newKeyName) + " " + newLayoutId : errorText;
         EXPECT_EQ(*reused[index] != '\0' ? reused[index] : "Layout-Eintrag " + std::to_string(index) +
-                  " kann nicht übernommen werden (Name oder \"Layout Id\" fehlt oder ist zu lang)", got);
+                  " kann nicht übernommen werden (Name oder \"Layout Id\" fehlt oder ist zu lang)", add(index));
+    }
+    // A fresh key number has three hexadecimal digits and a fresh id four: none is wrapped round.
+    const char* const fresh[][3] = {
+        {"bffe0407", "0100", "bfff0407 0c09"},
+        {"0fff1407", "0100",
+         "Kein neuer Layout-Schlüssel möglich: die Schlüsselnummer fff ist schon vergeben (höchstens fff)"},
+        {"b0010C07", "fffe", "b00b0407 ffff"},
+        {"b0010C07", "ffff", "Keine neue \"Layout Id\" möglich: ffff ist schon vergeben (höchstens ffff)"},
+        {"b0010C07", "7fffffff", "Keine neue \"Layout Id\" möglich: 7fffffff ist schon vergeben (höchstens ffff)"},
+    };
+    for (const auto& c : fresh) {
+        WriteRegistryValues(HKEY_LOCAL_MACHINE, catalogue + c[0], {{"Layout Id", c[1]}});
+        EXPECT_EQ(c[2], add(-1));
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, (catalogue + c[0]).c_str());
     }
     // The German keys up to c05c0407 are 101.
     char name[16];
@@ -308,7 +335,7 @@ TEST_F(LayoutTest, RandomListsKeepTheirLayoutsThroughEveryEditAndFailingWrite)
         Layouts expected = EditAndWrite(edit, preloadValues, substituteValues);
         ASSERT_FALSE(HasFailure());
         std::string first;
-        const Layouts after = NamedLayouts(&first);
+        const Layouts after = NamedLayouts(false, &first);
         if (edit == 'R')
             expected.erase(expected.find(product));
         if (edit == 'A')
@@ -317,9 +344,9 @@ TEST_F(LayoutTest, RandomListsKeepTheirLayoutsThroughEveryEditAndFailingWrite)
         const Values names = ReadRegistryValues(HKEY_CURRENT_USER, preloadPath);
         for (size_t number = 1; edit == 'R' && number <= names.size(); ++number)
             ASSERT_EQ(1u, names.count(std::to_string(number))) << "no " << number;
-        // A product named "0" or "02" is not moved.
-        const bool moved = edit == 'A' || (edit == 'M' && productName[0] != '0');
-        ASSERT_TRUE(!moved || first == (edit == 'A' ? Upper(newKeyName) : product));
+        // A product named "02" is not moved, one named "0" is.
+        const bool moved = edit == 'A' || (edit == 'M' && (productName[0] != '0' || productName == "0"));
+        ASSERT_EQ(moved, first == (edit == 'A' ? Upper(newKeyName) : product));
         ASSERT_TRUE(edit != 'M' || ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath) == substituteValues);
     }
 }
