@@ -64,10 +64,21 @@ values() {  # the values of a registry key, one "name = data" a line, or "(none)
     echo "${lines:-    (none)}"
 }
 
+profile='HKCU\Control Panel\International\User Profile'
+language_lists() {  # the user's languages (Windows 8 and later) and the input methods of each
+    local language
+    echo "  $profile:"; values "$profile"
+    for language in $("$WINE" reg query "$profile" 2>/dev/null | tr -d '\r' |
+        sed -n 's/^HKEY_CURRENT_USER\\.*\\User Profile\\//p'); do
+        echo "  $profile\\$language:"; values "$profile\\$language"
+    done
+}
+
 show() {
     echo "--- $1"
     echo "  HKCU\\Keyboard Layout\\Preload:"; values 'HKCU\Keyboard Layout\Preload'
     echo "  HKCU\\Keyboard Layout\\Substitutes:"; values 'HKCU\Keyboard Layout\Substitutes'
+    language_lists
     echo "  Catalogue key $key:"; values "HKLM\\System\\CurrentControlSet\\Control\\Keyboard Layouts\\$key"
     echo "  Uninstall entry:"; values "$entry"
     echo "  Files:"
@@ -82,12 +93,18 @@ show() {
 }
 
 entry='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Tastaturbelegung Pelmora AltGrLinks (V3.04)'
-# What every Windows has and Wine lacks: the standard German layout in the catalogue. Then the
-# user's own things: a second layout and a file on the desktop.
+# What every Windows has and Wine lacks: the standard German layout in the catalogue, and the
+# language lists of Windows 8 and later, here German and English. Then the user's own things: a
+# second layout and a file on the desktop.
 "$WINE" reg add 'HKLM\System\CurrentControlSet\Control\Keyboard Layouts\00000407' /v 'Layout File' /d KBDGR.DLL /f >/dev/null
+"$WINE" reg add "$profile" /v Languages /t REG_MULTI_SZ /d 'de-DE\0en-US' /f >/dev/null
+"$WINE" reg add "$profile\\de-DE" /v CachedLanguageName /d '@Winlangdb.dll,-1110' /f >/dev/null
+"$WINE" reg add "$profile\\de-DE" /v 0407:00000407 /t REG_DWORD /d 1 /f >/dev/null
+"$WINE" reg add "$profile\\en-US" /v 0409:00000409 /t REG_DWORD /d 1 /f >/dev/null
 "$WINE" reg add 'HKCU\Keyboard Layout\Preload' /v 2 /d 00000409 /f >/dev/null
 echo "Einkaufsliste" >"$desktop/Einkaufsliste.txt"
 before_layouts=$(values 'HKCU\Keyboard Layout\Preload')
+before_languages=$(language_lists)
 
 echo "Installing the product with tools/installer.exe"
 key=$("$WINE" "$bin/installer.exe" "$(windows_path "$bin/Uninstall_Pelmoradrv.exe")" | tr -d '\r')
@@ -139,6 +156,9 @@ problems=()
 [ -e "$desktop/Einkaufsliste.txt" ] || problems+=("the user's own desktop file is gone")
 [ "$(values 'HKCU\Keyboard Layout\Preload')" = "$before_layouts" ] || problems+=("Preload differs from before")
 [ "$(values 'HKCU\Keyboard Layout\Substitutes')" = "    (none)" ] || problems+=("Substitutes are left")
+after_languages=$(language_lists)
+grep -qi ":$key " <<<"$after_languages" && problems+=("the layout is still in a language list")
+[ "$after_languages" = "$before_languages" ] || problems+=("the language lists differ from before")
 "$WINE" reg query "HKLM\\System\\CurrentControlSet\\Control\\Keyboard Layouts\\$key" >/dev/null 2>&1 &&
     problems+=("the catalogue key is still there")
 "$WINE" reg query "$entry" "${view[@]}" >/dev/null 2>&1 && problems+=("the uninstall entry is still there")

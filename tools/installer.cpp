@@ -8,8 +8,8 @@
 // catalogue key chosen by AddUserLayout(-1), adds the layout to the user's Preload and
 // Substitutes lists, creates the product folder (with the access list of Program Files) with
 // UNINSTALLER (as Uninstall_Pelmoradrv.exe) and the two chart files, the chart shortcut on the
-// desktop and the uninstall entry. Prints the layout key it used. Exit code 0, or 1 after a
-// message on stderr.
+// desktop and the uninstall entry, and adds the layout to the user's first language as Settings
+// does. Prints the layout key it used. Exit code 0, or 1 after a message on stderr.
 #include <windows.h>
 
 #include <stdio.h>
@@ -64,6 +64,62 @@ bool WriteDriverDll(const char* directory)
     return WritePlaceholder(path, "placeholder keyboard layout");
 }
 
+typedef BOOL(WINAPI* InstallLayoutOrTipFunction)(LPCWSTR, DWORD);
+
+// The user's first language, into `language` (MAX_PATH bytes); "de-DE" written as the only one
+// where the user has no list of languages (Wine, and a fresh profile).
+bool FirstLanguage(char* language)
+{
+    char languages[4096] = "";
+    DWORD size = sizeof(languages) - 2;
+    const LONG status =
+        RegGetValueA(HKEY_CURRENT_USER, userProfilePath, "Languages", RRF_RT_REG_MULTI_SZ, nullptr, languages, &size);
+    if (status == ERROR_SUCCESS && languages[0] != '\0')
+        return CopyText(language, MAX_PATH, languages) > 0;
+    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
+        return false;
+    const char german[] = "de-DE\0";  // a list of one, ended by a second zero
+    const HKEY profile = CreateKey(HKEY_CURRENT_USER, userProfilePath, nullptr);
+    const bool written = profile != nullptr && RegSetValueExA(profile, "Languages", 0, REG_MULTI_SZ,
+                                                              reinterpret_cast<const BYTE*>(german), sizeof(german)) ==
+                                                   ERROR_SUCCESS;
+    if (profile != nullptr)
+        RegCloseKey(profile);
+    strcpy(language, "de-DE");
+    return written;
+}
+
+// Adds the layout `key` to the input methods of the user's first language, as Settings does:
+// through input.dll where the system has it, else by writing the value Windows writes.
+bool AddToLanguageList(const char* key)
+{
+    char name[32];
+    snprintf(name, sizeof(name), "0407:%s", key);
+    CharUpperA(name);
+    const HMODULE input = LoadSystemDll(L"input.dll");
+    if (input != nullptr) {
+        const auto install = reinterpret_cast<InstallLayoutOrTipFunction>(
+            reinterpret_cast<void*>(GetProcAddress(input, "InstallLayoutOrTip")));
+        WCHAR wideName[MAX_PATH];
+        const bool added = install != nullptr && AnsiToWide(wideName, name, MAX_PATH) > 0 && install(wideName, 0);
+        FreeLibrary(input);
+        return added;
+    }
+    char language[MAX_PATH];
+    char path[2 * MAX_PATH];
+    if (!FirstLanguage(language))
+        return false;
+    snprintf(path, sizeof(path), "%s\\%s", userProfilePath, language);
+    const HKEY languageKey = CreateKey(HKEY_CURRENT_USER, path, nullptr);
+    const DWORD enabled = 1;
+    const bool added = languageKey != nullptr && RegSetValueExA(languageKey, name, 0, REG_DWORD,
+                                                                reinterpret_cast<const BYTE*>(&enabled),
+                                                                sizeof(enabled)) == ERROR_SUCCESS;
+    if (languageKey != nullptr)
+        RegCloseKey(languageKey);
+    return added;
+}
+
 bool RunsUnderWine()
 {
     return GetProcAddress(GetModuleHandleA("ntdll"), "wine_get_version") != nullptr;
@@ -110,6 +166,8 @@ int main(int argc, char** argv)
         !SetStringValue(layoutKey, "Layout Id", newLayoutId))
         return Fail("registering the catalogue key");
     RegCloseKey(layoutKey);
+    if (!AddToLanguageList(newKeyName))
+        return Fail("adding the layout to the user's first language");
 
     // Administrators run the uninstaller from this folder elevated: it keeps the access list it
     // inherits from Program Files, which only they may change. CreateDirPath would let every user

@@ -16,6 +16,8 @@ PVOID savedRedirection;
 
 namespace {
 
+bool redirectionOff;  // ResolveInstallDirs switched it off and nothing has switched it on since
+
 typedef BOOL(WINAPI* DisableRedirectionFunction)(PVOID*);
 typedef BOOL(WINAPI* RevertRedirectionFunction)(PVOID);
 typedef UINT(WINAPI* DirectoryFunction)(LPSTR, UINT);
@@ -206,8 +208,7 @@ void ResolveInstallDirs(const char* productFolder)
         savedRedirection = nullptr;
         const auto disable =
             reinterpret_cast<DisableRedirectionFunction>(KernelFunction("Wow64DisableWow64FsRedirection"));
-        if (disable != nullptr)
-            disable(&savedRedirection);
+        redirectionOff = disable != nullptr && disable(&savedRedirection);
     }
     FillDirectory(systemDir, GetSystemDirectoryA);
     wow64SystemDir[0] = '\0';
@@ -222,11 +223,28 @@ void ResolveInstallDirs(const char* productFolder)
 
 void RevertFsRedirection()
 {
-    if (!isWow64)
+    if (!redirectionOff)
         return;
     const auto revert = reinterpret_cast<RevertRedirectionFunction>(KernelFunction("Wow64RevertWow64FsRedirection"));
     if (revert != nullptr)
         revert(savedRedirection);
+    redirectionOff = false;
+}
+
+HMODULE LoadSystemDll(const WCHAR* name)
+{
+    HMODULE module = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // Windows 7 without its loader update refuses the flag: the DLL is then named by its full
+    // path, and the DLLs it needs are looked for beside it first.
+    if (module != nullptr || GetLastError() != ERROR_INVALID_PARAMETER)
+        return module;
+    WCHAR path[pathCapacity];
+    const UINT length = GetSystemDirectoryW(path, pathCapacity);
+    if (length == 0 || length + 1 + wcslen(name) >= static_cast<size_t>(pathCapacity))
+        return nullptr;
+    wcscat(path, L"\\");
+    wcscat(path, name);
+    return LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 bool GetTempDir(char* path)

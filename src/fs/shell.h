@@ -58,8 +58,15 @@ bool DeleteShortcut(HWND owner, LPCSTR folder, const char* name, bool common);
 // off, keeping the token in savedRedirection.
 void ResolveInstallDirs(const char* productFolder);
 
-// Under isWow64 hands savedRedirection back, switching redirection on again; otherwise nothing.
+// Hands savedRedirection back, switching redirection on again, when ResolveInstallDirs switched
+// it off and it is still off; otherwise nothing, so that a second call changes nothing.
 void RevertFsRedirection();
+
+// Loads the DLL `name` from the system directory alone, never through the search path: the
+// program runs elevated, and a DLL of that name beside it or in the current directory must not
+// be loaded. A WOW64 process needs redirection on to reach its own 32-bit system directory. Null
+// when it is not there; the caller frees it with FreeLibrary.
+HMODULE LoadSystemDll(const WCHAR* name);
 
 // The user's temporary directory with a final backslash, as a path the ANSI file calls open,
 // into `path` (pathCapacity bytes): its ANSI form when that names it, else its short (8.3) form

@@ -7,11 +7,14 @@
 //   layout that really stands for it.
 // - HKEY_LOCAL_MACHINE "System\CurrentControlSet\Control\Keyboard Layouts": the catalogue; only
 //   its German-language keys are kept.
+// A fourth list, the one Windows 8 and later show the user, is not kept in memory:
+// RemoveFromLanguageLists edits it in place.
 //
 // Use: LoadLayoutRegistry once, then one of RemoveUserLayout, AddUserLayout or
-// MakeUserLayoutDefault, then WriteUserLayoutLists. Nothing but the write-back changes the
-// registry. Every refusal or warning leaves a German text in errorText. Texts in the tables are
-// heap copies kept until the process ends; an unused table entry is all zero.
+// MakeUserLayoutDefault, then WriteUserLayoutLists. Nothing but the write-back and
+// RemoveFromLanguageLists changes the registry. Every refusal or warning leaves a German text
+// in errorText. Texts in the tables are heap copies kept until the process ends; an unused table
+// entry is all zero.
 #pragma once
 
 #include <windows.h>
@@ -19,7 +22,14 @@
 // The machine's catalogue of keyboard layouts, below HKEY_LOCAL_MACHINE.
 const char layoutCataloguePath[] = "System\\CurrentControlSet\\Control\\Keyboard Layouts";
 
+// The user's language lists since Windows 8, below HKEY_CURRENT_USER: one subkey per language
+// (named as in its "Languages" value) with a value "LLLL:KLID" (language and layout in
+// hexadecimal) for each input method, and "InputMethodOverride" naming the default input method
+// the same way. Older Windows have no such key.
+const char userProfilePath[] = "Control Panel\\International\\User Profile";
+
 const int layoutTableCapacity = 100;
+const int languageValueCapacity = 100;  // the product's values in the language lists
 const int errorTextSize = 1000;
 const int newNameCapacity = 20;
 
@@ -124,3 +134,11 @@ bool MakeUserLayoutDefault();
 // write into it; a missing Preload key is not created. True when nothing had to be written or
 // all was written; false with errorText otherwise. An empty Preload list is never written.
 bool WriteUserLayoutLists();
+
+// Takes layoutKey out of the user's language lists: each value "LLLL:<layoutKey>" (letter case
+// ignored) of a language goes first through InstallLayoutOrTip of the system's input.dll, where
+// there is one, and is then deleted directly if it is still there; InputMethodOverride is
+// deleted when it still names the layout so. Nothing else changes, and without the key nothing
+// happens. Redirection must be on (LoadSystemDll). True when nothing of the layout is left;
+// false with errorText naming each key that could not be read and each value left.
+bool RemoveFromLanguageLists();

@@ -50,7 +50,18 @@ HKEY CreateKey(HKEY parent, const char* path, const char* defaultText)
 
 bool DeleteValue(HKEY key, const char* valueName)
 {
-    return !WriteRefused() && RegDeleteValueA(key, valueName) == ERROR_SUCCESS;
+    regStatus = WriteRefused() ? ERROR_ACCESS_DENIED : RegDeleteValueA(key, valueName);
+    return regStatus == ERROR_SUCCESS;
+}
+
+bool ReadTextValue(HKEY key, const char* valueName)
+{
+    memset(regValueData, 0, sizeof(regValueData));
+    DWORD type = REG_NONE;
+    DWORD size = regDataCapacity;
+    return RegQueryValueExA(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(regValueData), &size) ==
+               ERROR_SUCCESS &&
+           type == REG_SZ;
 }
 
 HKEY OpenKeyWrite(HKEY parent, const char* path)

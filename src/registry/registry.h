@@ -15,8 +15,8 @@ extern char regKeyName[regNameCapacity];      // subkey name of the latest EnumS
 extern char regValueName[regNameCapacity];    // value name of the latest EnumValue
 extern char regValueData[regDataCapacity + 1];  // its data; one byte more that stays zero
 
-// Status of the latest OpenKeyRead, OpenKeyWrite or CreateKey (ERROR_SUCCESS when it gave a
-// key): ERROR_FILE_NOT_FOUND tells a missing key from one that was refused.
+// Status of the latest OpenKeyRead, OpenKeyWrite, CreateKey (ERROR_SUCCESS when it gave a key)
+// or DeleteValue: ERROR_FILE_NOT_FOUND tells a missing key or value from one that was refused.
 extern LONG regStatus;
 
 // For tests only: 0 (the program never changes it) leaves every write alone; k > 0 makes the
@@ -34,6 +34,10 @@ HKEY CreateKey(HKEY parent, const char* path, const char* defaultText);
 
 // Deletes one value of `key`; false when it is not there or cannot be deleted.
 bool DeleteValue(HKEY key, const char* valueName);
+
+// Reads the REG_SZ value `valueName` of `key` into regValueData, terminated; false when it is
+// missing, of another type or does not fit.
+bool ReadTextValue(HKEY key, const char* valueName);
 
 HKEY OpenKeyWrite(HKEY parent, const char* path);  // full access; null when missing or refused
 HKEY OpenKeyRead(HKEY parent, const char* path);   // read access; null when missing or refused

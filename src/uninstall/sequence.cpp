@@ -92,6 +92,13 @@ bool DeleteDriver()
     return true;
 }
 
+// The user's lists could not all be updated: the uninstall goes on all the same.
+void WarnListUpdate()
+{
+    MsgInfo("Warnung bei Deinstallation von %s:\nProblem bei Registry-Key-Update:\n  %s", driverDisplayName,
+            errorText);
+}
+
 void RemoveCatalogueKey()
 {
     const HKEY catalogue = OpenKeyRead(HKEY_LOCAL_MACHINE, layoutCataloguePath);
@@ -145,11 +152,15 @@ bool RunUninstall()
     }
     if (!DeleteDriver())
         return End();
+    // Only the driver DLL needed the native system directory. From here on the program works as
+    // every 32-bit program does; input.dll in particular loads only with redirection on.
+    RevertFsRedirection();
 
     RemoveUserLayout();
     if (!WriteUserLayoutLists())
-        MsgInfo("Warnung bei Deinstallation von %s:\nProblem bei Registry-Key-Update:\n  %s", driverDisplayName,
-                errorText);
+        WarnListUpdate();
+    if (!RemoveFromLanguageLists())
+        WarnListUpdate();
     RemoveCatalogueKey();
     if (chartBaseName[0] != '\0')
         DeleteShortcut(mainWindow, nullptr, chartBaseName, false);

@@ -17,7 +17,8 @@ const wchar_t sessionManager[] = L"System\\CurrentControlSet\\Control\\Session M
 // The installer sets the product up as on a user's machine; the uninstall entry's command starts
 // the installed uninstaller, which copies itself into the temporary folder `temp` and ends; the
 // copy, which must land in `copyFolder`, asks, uninstalls and reports in real boxes. Under WOW64
-// the installer puts the DLL into both system folders and the entry into the 32-bit view.
+// the installer puts the DLL into both system folders and the entry into the 32-bit view. The
+// installer adds the layout to a language list of a fresh profile, as Settings would.
 void UninstallWhatTheInstallerInstalled(const std::wstring& temp, const std::wstring& copyFolder)
 {
     const bool wow64 = RunsUnderWow64();
@@ -37,11 +38,15 @@ void UninstallWhatTheInstallerInstalled(const std::wstring& temp, const std::wst
     }
 
     RegDeleteTreeA(HKEY_CURRENT_USER, "Keyboard Layout");
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Control Panel\\International\\User Profile");
     ASSERT_EQ(0, RunProgram("\"" + BuiltProgramPath("installer.exe") + "\" \"" + program + "\""));
     const std::string command = ReadRegistryValues(HKEY_LOCAL_MACHINE, entry)["UninstallString"];
     const std::string layout =
         "System\\CurrentControlSet\\Control\\Keyboard Layouts\\" + command.substr(command.rfind(' ') + 1);
     ASSERT_TRUE(command.size() > 8 && RegistryKeyExists(HKEY_LOCAL_MACHINE, layout)) << command;
+    const std::string german = "Control Panel\\International\\User Profile\\de-DE";
+    const std::string inputMethod = "0407:" + command.substr(command.rfind(' ') + 1);
+    ASSERT_EQ(0, _stricmp(inputMethod.c_str(), ReadRegistryValues(HKEY_CURRENT_USER, german).begin()->first.c_str()));
     for (const std::string& path : installed)
         ASSERT_TRUE(PathExists(path)) << path;
 
@@ -70,6 +75,7 @@ void UninstallWhatTheInstallerInstalled(const std::wstring& temp, const std::wst
         EXPECT_FALSE(PathExists(path)) << path;
     EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, layout));
     EXPECT_EQ(RegistryValues(), ReadRegistryValues(HKEY_CURRENT_USER, "Keyboard Layout\\Substitutes"));
+    EXPECT_EQ(RegistryValues(), ReadRegistryValues(HKEY_CURRENT_USER, german)) << "the language itself stays";
     EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, entry));
     EXPECT_EQ(wow64, RegistryKeyExists(HKEY_LOCAL_MACHINE, entry, KEY_WOW64_64KEY));
     // The copy stays until Windows starts again and deletes it; the entry is taken back, or Wine

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -29,11 +30,13 @@ const std::string catalogue = "System\\CurrentControlSet\\Control\\Keyboard Layo
 const char preloadPath[] = "Keyboard Layout\\Preload";
 const char substitutesPath[] = "Keyboard Layout\\Substitutes";
 const char sessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
+const std::string profile = userProfilePath;
+const char systemInputDll[] = "C:\\windows\\system32\\input.dll";  // in SysWOW64 for a WOW64 process
 
 const std::string confirmation = "Q:Soll folgender Tastatur-Treiber deinstalliert werden?\n\n" + driver;
 const std::string finalReport = "I:Folgender Tastatur-Treiber wurde deinstalliert:\n" + driver;
 const std::string warning = "I:Warnung bei Deinstallation von " + driver + ":\n";
-const std::string removed = "dll lists layout shortcut folder entry ";  // as Gone() lists them
+const std::string removed = "dll lists languages layout shortcut folder entry ";  // as Gone() lists them
 
 std::string MissingDll(const std::string& path)
 {
@@ -78,6 +81,22 @@ void ExpectBoxes(const Boxes& expected, const std::string& what)
     }
 }
 
+// The user's language lists: "\\language\\value" = data, User Profile's own values as "\\value".
+RegistryValues LanguageLists()
+{
+    RegistryValues lists;
+    for (const std::string language : {"", "\\de-CH", "\\de-DE", "\\en-US"})
+        for (const auto& value : ReadRegistryValues(HKEY_CURRENT_USER, profile + language))
+            lists[language + "\\" + value.first] = value.second;
+    return lists;
+}
+
+bool ProductValue(const std::pair<const std::string, std::string>& value)
+{
+    return value.first == "\\de-CH\\0807:A0010407" || value.first == "\\de-DE\\0407:A0010407" ||
+           (value.first == "\\InputMethodOverride" && value.second == "0407:A0010407");
+}
+
 // Whether this WOW64 process sees System32 redirected: a file made there lands in SysWOW64.
 bool System32Redirected()
 {
@@ -96,6 +115,7 @@ protected:
         std::vector<int> answers;
         Boxes boxes;
         std::string gone;  // as Gone() lists it
+        std::string calls = "";  // what the recording input.dll wrote
     };
 
     void SetUp() override
@@ -123,6 +143,17 @@ protected:
         WriteRegistryValues(HKEY_LOCAL_MACHINE, catalogue + product, {{"Layout File", driverDllFileName}});
         WriteRegistryValues(HKEY_LOCAL_MACHINE, uninstallList + uninstallEntryName, {{"UninstallString", "x"}});
         WriteRegistryValues(HKEY_LOCAL_MACHINE, uninstallList + "Anderes Programm", {{"DisplayName", "Anderes"}});
+        // The product's layout in two languages and as the default; names that only look alike.
+        WriteRegistryValues(HKEY_CURRENT_USER, profile,
+                            {{"Languages", "de-DE"}, {"InputMethodOverride", "0407:A0010407"}});
+        WriteRegistryValues(HKEY_CURRENT_USER, profile + "\\de-CH", {{"0807:A0010407", "1"}});
+        WriteRegistryValues(HKEY_CURRENT_USER, profile + "\\de-DE",
+                            {{"0407:A0010407", "1"}, {"0407:00000407", "1"}, {"CachedLanguageName", "@x,-1110"},
+                             {"0407:A00104079", "1"}, {"G407:A0010407", "1"}, {"0407-A0010407", "1"},
+                             {"00407:A0010407", "1"}});
+        WriteRegistryValues(HKEY_CURRENT_USER, profile + "\\en-US", {{"0409:00000409", "1"}});
+        calls = ScratchFile("input-calls.txt");
+        SetEnvironmentVariableA("PELMORA_INPUT_RECORD", calls.c_str());
         strcpy(layoutKey, product);
         strcpy(programName, "Uninstall_Pelmoradrv");
         isWow64 = false;
@@ -137,7 +168,10 @@ protected:
         // The refused keys first: the sandbox goes only as a whole.
         RegDeleteKeyA(HKEY_CURRENT_USER, substitutesPath);
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, (catalogue + product + "\\gesperrt").c_str());
+        RegDeleteKeyA(HKEY_CURRENT_USER, (profile + "\\en-US").c_str());
         CloseRegistrySandbox();
+        for (const std::string& dll : {std::string(systemInputDll), BuiltProgramPath("input.dll")})
+            DeleteFileA(dll.c_str());
         // Out of the prefix's real registry, so that Wine does not delete the test program at its
         // next start.
         char data[4096] = "";
@@ -166,10 +200,12 @@ protected:
     // The product's pieces that are gone; "others" when anything that is not the product's went.
     std::string Gone() const
     {
+        RegistryValues languages = LanguageLists();
         const std::pair<const char*, bool> pieces[] = {
             {"dll ", !PathExists(dll)},
             {"lists ", ReadRegistryValues(HKEY_CURRENT_USER, preloadPath) == RegistryValues{{"1", "00000407"}} &&
                            ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath).count("d0010407") == 0},
+            {"languages ", std::none_of(languages.begin(), languages.end(), ProductValue)},
             {"layout ", !RegistryKeyExists(HKEY_LOCAL_MACHINE, catalogue + product)},
             {"shortcut ", !PathExists(shortcut)},
             {"folder ", !PathExists(productDir)},
@@ -177,7 +213,11 @@ protected:
             {"wow64-dll ", !PathExists(wow64Dll)},
             {"others ", !RegistryKeyExists(HKEY_LOCAL_MACHINE, uninstallList + "Anderes Programm") ||
                             !RegistryKeyExists(HKEY_LOCAL_MACHINE, catalogue + "00000407") || !PathExists(otherFile) ||
-                            (PathExists(current) && !PathExists(current + driverDllFileName))},
+                            (PathExists(current) && !PathExists(current + driverDllFileName)) ||
+                            std::any_of(languagesBefore.begin(), languagesBefore.end(),
+                                        [&](const std::pair<const std::string, std::string>& value) {
+                                            return !ProductValue(value) && languages[value.first] != value.second;
+                                        })},
         };
         std::string gone;
         for (const auto& piece : pieces)
@@ -193,6 +233,7 @@ protected:
         GetCurrentDirectoryA(MAX_PATH, previous);
         for (const Case& c : cases) {
             c.prepare();
+            languagesBefore = LanguageLists();
             shown.clear();
             answers = c.answers;
             EXPECT_FALSE(RunUninstall()) << c.what;
@@ -201,6 +242,8 @@ protected:
             holder = nullptr;
             ExpectBoxes(c.boxes, c.what);
             EXPECT_EQ(c.gone, Gone()) << c.what;
+            EXPECT_EQ(c.calls, ReadWholeFile(calls)) << c.what;
+            EXPECT_EQ(nullptr, GetModuleHandleA("input.dll")) << c.what;
             if (RunsUnderWow64()) {
                 EXPECT_TRUE(System32Redirected()) << c.what;
             }
@@ -211,7 +254,8 @@ protected:
         }
     }
 
-    std::string base, current, dll, wow64Dll, shortcut, otherFile, pendingDeletion;
+    std::string base, current, dll, wow64Dll, shortcut, otherFile, pendingDeletion, calls;
+    RegistryValues languagesBefore;
     HANDLE holder = nullptr;
 };
 
@@ -250,7 +294,12 @@ TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
              Rewrite(HKEY_CURRENT_USER, preloadPath, {{"1", "00000407"}, {"2", "00000409"}});
              Rewrite(HKEY_LOCAL_MACHINE, catalogue + product, {{"Layout File", "PELMORADRV.dll"}});
          },
-         {IDYES}, {confirmation, finalReport}, "dll layout shortcut folder entry "},
+         {IDYES}, {confirmation, finalReport}, "dll languages layout shortcut folder entry "},
+        {"no language lists", [] { RegDeleteTreeA(HKEY_CURRENT_USER, profile.c_str()); }, {IDYES},
+         {confirmation, finalReport}, removed},
+        {"the default input method another layout",
+         [] { WriteRegistryValues(HKEY_CURRENT_USER, profile, {{"InputMethodOverride", "0409:00000409"}}); }, {IDYES},
+         {confirmation, finalReport}, removed},
         {"driver file missing, no", [this] { DeleteFileA(dll.c_str()); }, {IDYES, IDNO},
          {confirmation, MissingDll(dll)}, "dll "},
         {"driver file missing, yes", [this] { DeleteFileA(dll.c_str()); }, {IDYES, IDYES},
@@ -263,13 +312,16 @@ TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
          },
          {IDYES}, {confirmation, finalReport}, removed + "wow64-dll "},
         {"system directory unknown", fromCurrent(systemDir), {IDYES, IDYES},
-         {confirmation, MissingDll(driverDllFileName), finalReport}, "lists layout shortcut folder entry wow64-dll "},
+         {confirmation, MissingDll(driverDllFileName), finalReport},
+         "lists languages layout shortcut folder entry wow64-dll "},
         {"WOW64 system directory unknown", fromCurrent(wow64SystemDir), {IDYES}, {confirmation, finalReport}, removed},
-        // After the driver file every failure is a warning: lists that cannot be written, a
-        // catalogue key that will not go, leftovers in the product folder.
+        // After the driver file every failure is a warning: lists that cannot be written or read,
+        // a catalogue key that will not go, leftovers in the product folder.
         {"warnings",
          [&] {
              WriteReadOnlyKey(HKEY_CURRENT_USER, preloadPath);
+             WriteReadOnlyKey(HKEY_CURRENT_USER, profile + "\\de-CH");
+             WriteRefusedKey(HKEY_CURRENT_USER, profile + "\\en-US");
              WriteRefusedKey(HKEY_LOCAL_MACHINE, catalogue + product + "\\gesperrt");
              SetFileAttributesA(pdf.c_str(), FILE_ATTRIBUTE_READONLY);
              MakeFile(Helper("fremd.txt"), 1);
@@ -278,6 +330,9 @@ TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
          {confirmation,
           warning + "Problem bei Registry-Key-Update:\n  Warnung:\nFehler beim Öffnen des Registry-Keys "
                     "HKEY_CURRENT_USER\\Keyboard Layout\\Preload",
+          warning + "Problem bei Registry-Key-Update:\n  Warnung:\nFehler beim Öffnen des Registry-Keys "
+                    "HKEY_CURRENT_USER\\" + profile + "\\en-US\nFehler beim Löschen des Registry-Werts "
+                    "HKEY_CURRENT_USER\\" + profile + "\\de-CH - 0807:A0010407",
           "W:Warnung:\nFehler beim Löschen des Registry-Keys " + catalogue.substr(0, catalogue.size() - 1) +
               " - a0010407",
           "T:Folgende Datei kann nicht gelöscht werden:\n" + pdf + "\n\nFehlercode 5:\n*",
@@ -286,6 +341,32 @@ TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
           warning + "Folgendes Hilfsverzeichnis konnte nicht entfernt werden*", finalReport},
          "dll shortcut entry "},
     });
+}
+
+// Where the system has input.dll, each of the product's values goes through Windows' own removal
+// first, by its own name, while the catalogue still has the layout; what that leaves is deleted
+// all the same. Only the system directory's input.dll is loaded, never one beside the program,
+// and under WOW64 only once redirection is on again: the 32-bit build lies in SysWOW64.
+TEST_F(SequenceTest, LanguageListsGoThroughWindowsFirst)
+{
+    const auto prepare = [this] {
+        for (const std::string& copy : {std::string(systemInputDll), BuiltProgramPath("input.dll")})
+            ASSERT_TRUE(CopyFileA(BuiltProgramPath("recordinput.dll").c_str(), copy.c_str(), FALSE)) << copy;
+        // As the invocation check leaves it, the test's folders kept.
+        const std::string folders[] = {systemDir, wow64SystemDir, productDir};
+        isWow64 = true;
+        ResolveInstallDirs(productFolderName);
+        strcpy(systemDir, folders[0].c_str());
+        strcpy(wow64SystemDir, folders[1].c_str());
+        strcpy(productDir, folders[2].c_str());
+    };
+    // Windows deletes the value (and the language left without values), leaves it, or fails.
+    for (const char* mode : {"delete", "leave", "fail"}) {
+        SetEnvironmentVariableA("PELMORA_INPUT_MODE", mode);
+        RunCases({{mode, prepare, {IDYES}, {confirmation, finalReport}, removed + "wow64-dll ",
+                   systemInputDll + std::string("|0807:A0010407|1|catalogue 1|value 1|file 1\n") + systemInputDll +
+                       "|0407:A0010407|1|catalogue 1|value 1|file 1\n"}});
+    }
 }
 
 // A 32-bit uninstaller on 64-bit Windows works on the real system directories: the native DLL
