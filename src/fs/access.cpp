@@ -33,6 +33,16 @@ PSID PlainAceSid(void* ace)
 
 }
 
+PSID AllocateEveryoneSid()
+{
+    SID_IDENTIFIER_AUTHORITY worldAuthority = SECURITY_WORLD_SID_AUTHORITY;
+    PSID sid = nullptr;
+    if (SysFailed(AllocateAndInitializeSid(&worldAuthority, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &sid),
+                  "AllocateAndInitializeSid (Everyone) failed"))
+        return nullptr;
+    return sid;
+}
+
 bool BuildGrantDescriptor(PSECURITY_DESCRIPTOR fileSD, PSID userSID, DWORD accessMask, int inheritable,
                           SECURITY_DESCRIPTOR* newSD, PACL* newACL)
 {
@@ -122,7 +132,6 @@ bool GrantAccess(const char* path, const char* account, DWORD accessMask, int in
     DWORD sidSize = 0;
     DWORD domainSize = 0;
     SID_NAME_USE sidUse;
-    SID_IDENTIFIER_AUTHORITY worldAuthority = SECURITY_WORLD_SID_AUTHORITY;
     DWORD fileSDSize = 0;
     SECURITY_DESCRIPTOR newSD;
     bool granted = false;
@@ -143,9 +152,7 @@ bool GrantAccess(const char* path, const char* account, DWORD accessMask, int in
         if (SysFailed(LookupAccountNameA(nullptr, account, pUserSID, &sidSize, szDomain, &domainSize, &sidUse),
                       "LookupAccountName 2 failed"))
             goto cleanup;
-    } else if (SysFailed(
-                   AllocateAndInitializeSid(&worldAuthority, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &pUserSID),
-                   "AllocateAndInitializeSid (Everyone) failed")) {
+    } else if ((pUserSID = AllocateEveryoneSid()) == nullptr) {
         goto cleanup;
     }
 

@@ -14,6 +14,10 @@
 
 #include <windows.h>
 
+// Everyone's SID (S-1-1-0), given back with FreeSid; null with the step recorded when it cannot
+// be built.
+PSID AllocateEveryoneSid();
+
 // Builds into `newSD` (absolute, in the caller's storage) the grant of `accessMask` to `userSID`
 // computed from the object's current descriptor `fileSD`; `inheritable` non-zero makes the new
 // entry inherit to files and subfolders. *newACL receives the new access list, which `newSD`

@@ -18,9 +18,8 @@ const DWORD dirMask = 0xE01300EF;  // what the directory creation grants to Ever
 std::string Granted(const std::string& oldSddl, int inheritable)
 {
     PSECURITY_DESCRIPTOR oldSD = nullptr;
-    PSID everyone = nullptr;
     ConvertStringSecurityDescriptorToSecurityDescriptorA(oldSddl.c_str(), SDDL_REVISION_1, &oldSD, nullptr);
-    ConvertStringSidToSidA("WD", &everyone);
+    PSID everyone = AllocateEveryoneSid();
     SECURITY_DESCRIPTOR newSD;
     PACL newACL = nullptr;
     char* text = nullptr;
@@ -31,13 +30,13 @@ std::string Granted(const std::string& oldSddl, int inheritable)
         dacl = std::string(text) + " " + std::to_string(newACL->AclSize);
     LocalFree(text);
     free(newACL);
-    LocalFree(everyone);
+    FreeSid(everyone);
     LocalFree(oldSD);
     return dacl;
 }
 
 // Each row breaks if one of the rules of access.h goes wrong; a list that cannot grow must fail
-// rather than be cut to fit.
+// rather than be cut to fit. The new entry must name Everyone itself, S-1-1-0 ("WD").
 TEST(BuildGrantDescriptor, KeepsOtherExplicitEntriesThenTheNewOneThenTheInherited)
 {
     std::string full = "D:";  // 2730 entries of 24 bytes: one more of 20 would pass 65535 bytes
