@@ -112,13 +112,12 @@ bool BuildGrantDescriptor(PSECURITY_DESCRIPTOR fileSD, PSID userSID, DWORD acces
     if (SysFailed(GetSecurityDescriptorControl(fileSD, &oldControl, &oldRevision),
                   "GetSecurityDescriptorControl failed."))
         return false;
-    // An auto-inherited list stays one and keeps taking its parent's changes; a protected one
-    // stays protected, unless it was auto-inherited as well.
-    SECURITY_DESCRIPTOR_CONTROL inheritance = 0;
+    // A protected list stays protected, whatever else it is: dropping the protection would let
+    // the parent's entries in. An auto-inherited list stays one and keeps taking its parent's
+    // changes; one that was not does not become one.
+    SECURITY_DESCRIPTOR_CONTROL inheritance = oldControl & SE_DACL_PROTECTED;
     if ((oldControl & SE_DACL_AUTO_INHERITED) != 0)
-        inheritance = SE_DACL_AUTO_INHERIT_REQ | SE_DACL_AUTO_INHERITED;
-    else if ((oldControl & SE_DACL_PROTECTED) != 0)
-        inheritance = SE_DACL_PROTECTED;
+        inheritance |= SE_DACL_AUTO_INHERIT_REQ | SE_DACL_AUTO_INHERITED;
     return inheritance == 0 || !SysFailed(SetSecurityDescriptorControl(newSD, inheritance, inheritance),
                                           "SetSecurityDescriptorControl failed");
 }

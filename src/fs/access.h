@@ -2,7 +2,8 @@
 //
 // A grant gives one account, or Everyone, a set of rights: the account's explicit entries are
 // replaced by one allow entry, while every other explicit entry, every inherited entry and the
-// access list's inheritance state are kept. The new list holds the other accounts' explicit
+// access list's inheritance state (its protection from inheritance and its auto-inheritance,
+// each only when it had it) are kept. The new list holds the other accounts' explicit
 // entries in their old order, then the new entry, then everything from the first inherited entry
 // on, unchanged. Owner, group and audit list are neither read nor written.
 //
