@@ -33,6 +33,16 @@ PSID PlainAceSid(void* ace)
 
 }
 
+PSID AllocateEveryoneSid()
+{
+    SID_IDENTIFIER_AUTHORITY worldAuthority = SECURITY_WORLD_SID_AUTHORITY;
+    PSID sid = nullptr;
+    if (SysFailed(AllocateAndInitializeSid(&worldAuthority, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &sid),
+                  "AllocateAndInitializeSid (Everyone) failed"))
+        return nullptr;
+    return sid;
+}
+
 bool BuildGrantDescriptor(PSECURITY_DESCRIPTOR fileSD, PSID userSID, DWORD accessMask, int inheritable,
                           SECURITY_DESCRIPTOR* newSD, PACL* newACL)
 {
@@ -102,13 +112,12 @@ bool BuildGrantDescriptor(PSECURITY_DESCRIPTOR fileSD, PSID userSID, DWORD acces
     if (SysFailed(GetSecurityDescriptorControl(fileSD, &oldControl, &oldRevision),
                   "GetSecurityDescriptorControl failed."))
         return false;
-    // An auto-inherited list stays one and keeps taking its parent's changes; a protected one
-    // stays protected, unless it was auto-inherited as well.
-    SECURITY_DESCRIPTOR_CONTROL inheritance = 0;
+    // A protected list stays protected, whatever else it is: dropping the protection would let
+    // the parent's entries in. An auto-inherited list stays one and keeps taking its parent's
+    // changes; one that was not does not become one.
+    SECURITY_DESCRIPTOR_CONTROL inheritance = oldControl & SE_DACL_PROTECTED;
     if ((oldControl & SE_DACL_AUTO_INHERITED) != 0)
-        inheritance = SE_DACL_AUTO_INHERIT_REQ | SE_DACL_AUTO_INHERITED;
-    else if ((oldControl & SE_DACL_PROTECTED) != 0)
-        inheritance = SE_DACL_PROTECTED;
+        inheritance |= SE_DACL_AUTO_INHERIT_REQ | SE_DACL_AUTO_INHERITED;
     return inheritance == 0 || !SysFailed(SetSecurityDescriptorControl(newSD, inheritance, inheritance),
                                           "SetSecurityDescriptorControl failed");
 }
@@ -122,7 +131,6 @@ bool GrantAccess(const char* path, const char* account, DWORD accessMask, int in
     DWORD sidSize = 0;
     DWORD domainSize = 0;
     SID_NAME_USE sidUse;
-    SID_IDENTIFIER_AUTHORITY worldAuthority = SECURITY_WORLD_SID_AUTHORITY;
     DWORD fileSDSize = 0;
     SECURITY_DESCRIPTOR newSD;
     bool granted = false;
@@ -143,9 +151,7 @@ bool GrantAccess(const char* path, const char* account, DWORD accessMask, int in
         if (SysFailed(LookupAccountNameA(nullptr, account, pUserSID, &sidSize, szDomain, &domainSize, &sidUse),
                       "LookupAccountName 2 failed"))
             goto cleanup;
-    } else if (SysFailed(
-                   AllocateAndInitializeSid(&worldAuthority, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &pUserSID),
-                   "AllocateAndInitializeSid (Everyone) failed")) {
+    } else if ((pUserSID = AllocateEveryoneSid()) == nullptr) {
         goto cleanup;
     }
 

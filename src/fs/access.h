@@ -2,7 +2,8 @@
 //
 // A grant gives one account, or Everyone, a set of rights: the account's explicit entries are
 // replaced by one allow entry, while every other explicit entry, every inherited entry and the
-// access list's inheritance state are kept. The new list holds the other accounts' explicit
+// access list's inheritance state (its protection from inheritance and its auto-inheritance,
+// each only when it had it) are kept. The new list holds the other accounts' explicit
 // entries in their old order, then the new entry, then everything from the first inherited entry
 // on, unchanged. Owner, group and audit list are neither read nor written.
 //
@@ -13,6 +14,10 @@
 #pragma once
 
 #include <windows.h>
+
+// Everyone's SID (S-1-1-0), given back with FreeSid; null with the step recorded when it cannot
+// be built.
+PSID AllocateEveryoneSid();
 
 // Builds into `newSD` (absolute, in the caller's storage) the grant of `accessMask` to `userSID`
 // computed from the object's current descriptor `fileSD`; `inheritable` non-zero makes the new

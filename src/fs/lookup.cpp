@@ -20,7 +20,9 @@ FileInfo fileInfo;
 namespace {
 
 const DWORD accessWithDelete = 0xE01300EF;
-const DWORD accessWithoutDelete = 0xE01200EF;
+// FILE_DELETE_CHILD (0x40) goes with DELETE: on a folder it lets its holder delete any child,
+// whatever the child's own list says.
+const DWORD accessWithoutDelete = 0xE01200AF;
 
 DWORD GrantFor(bool withoutDelete)
 {

@@ -65,8 +65,9 @@ WIN32_FIND_DATAA FindFirstEntry(HANDLE* handleSlot, WIN32_FIND_DATAA* findData, 
 // The next entry of the enumeration; sets *handleSlot to null, closing the search, at the end.
 void FindNextEntry(HANDLE* handleSlot, WIN32_FIND_DATAA* findData, int* count, const char* directory, char* fullName);
 
-// Creates one directory and grants Everyone access to it (without DELETE when withoutDelete;
-// inherited by what is created inside when inheritable). An existing directory is success unless
+// Creates one directory and grants Everyone access to it (inherited by what is created inside
+// when inheritable). With withoutDelete the grant holds neither DELETE nor FILE_DELETE_CHILD, so
+// it lets nobody delete the directory or anything in it. An existing directory is success unless
 // failIfExists. False with the error captured otherwise.
 bool CreateDir(const char* path, bool failIfExists, bool withoutDelete, bool inheritable);
 

@@ -18,9 +18,8 @@ const DWORD dirMask = 0xE01300EF;  // what the directory creation grants to Ever
 std::string Granted(const std::string& oldSddl, int inheritable)
 {
     PSECURITY_DESCRIPTOR oldSD = nullptr;
-    PSID everyone = nullptr;
     ConvertStringSecurityDescriptorToSecurityDescriptorA(oldSddl.c_str(), SDDL_REVISION_1, &oldSD, nullptr);
-    ConvertStringSidToSidA("WD", &everyone);
+    PSID everyone = AllocateEveryoneSid();
     SECURITY_DESCRIPTOR newSD;
     PACL newACL = nullptr;
     char* text = nullptr;
@@ -31,13 +30,14 @@ std::string Granted(const std::string& oldSddl, int inheritable)
         dacl = std::string(text) + " " + std::to_string(newACL->AclSize);
     LocalFree(text);
     free(newACL);
-    LocalFree(everyone);
+    FreeSid(everyone);
     LocalFree(oldSD);
     return dacl;
 }
 
 // Each row breaks if one of the rules of access.h goes wrong; a list that cannot grow must fail
-// rather than be cut to fit.
+// rather than be cut to fit. The new entry must name Everyone itself, S-1-1-0 ("WD"), and the
+// list keep its protection from inheritance and its auto-inheritance, each only when it had it.
 TEST(BuildGrantDescriptor, KeepsOtherExplicitEntriesThenTheNewOneThenTheInherited)
 {
     std::string full = "D:";  // 2730 entries of 24 bytes: one more of 20 would pass 65535 bytes
@@ -50,8 +50,9 @@ TEST(BuildGrantDescriptor, KeepsOtherExplicitEntriesThenTheNewOneThenTheInherite
     } cases[] = {
         {"D:AI(A;;FA;;;BA)(D;;FA;;;WD)(A;;FR;;;BU)(A;;FW;;;WD)(A;ID;FA;;;SY)(A;ID;FR;;;WD)(D;;FA;;;WD)", 0,
          "D:ARAI(A;;FA;;;BA)(A;;FR;;;BU)(A;;0xe01300ef;;;WD)(A;ID;FA;;;SY)(A;ID;FR;;;WD)(D;;FA;;;WD) 176"},
+        {"D:(A;;FA;;;SY)", 0, "D:(A;;FA;;;SY)(A;;0xe01300ef;;;WD) 48"},
         {"D:P(A;;FA;;;SY)", 1, "D:P(A;;FA;;;SY)(A;OICI;0xe01300ef;;;WD) 48"},
-        {"D:PAI(A;;FA;;;SY)", 1, "D:ARAI(A;;FA;;;SY)(A;OICI;0xe01300ef;;;WD) 48"},
+        {"D:PAI(A;;FA;;;SY)", 1, "D:PARAI(A;;FA;;;SY)(A;OICI;0xe01300ef;;;WD) 48"},
         {"O:BA", 1, "D:(A;OICI;0xe01300ef;;;WD) 28"},
         {"D:NO_ACCESS_CONTROL", 1, "D:(A;OICI;0xe01300ef;;;WD) 28"},
         {full, 1, "failed: InitializeAcl failed"},

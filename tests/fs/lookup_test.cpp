@@ -56,7 +56,8 @@ TEST(LookupTest, FindsWhatIsThereAndCreatesDirectoriesLevelByLevel)
     ASSERT_TRUE(SetCurrentDirectoryA(directory.c_str())) << GetLastError();
     EXPECT_TRUE(CreateDirPath("\\pelmora-lookup-tests\\eins", false, false) && CreateDirPath("a\\b\\c", false, true));
     SetCurrentDirectoryA(previous);
-    EXPECT_EQ(0xE01200EFu, lastDirGrant) << "the last level without DELETE, as asked";
+    EXPECT_EQ(0xE01200AFu, lastDirGrant) << "the last level as asked: neither DELETE nor FILE_DELETE_CHILD, "
+                                            "which would let any user delete what is inside";
     EXPECT_TRUE(Exists("C:\\pelmora-lookup-tests\\eins") && Exists(directory + "a\\b\\c"));
     RemoveDirectoryTree("C:\\pelmora-lookup-tests\\");
 
