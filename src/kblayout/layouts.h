@@ -70,7 +70,7 @@ extern int layoutKeyIndex;   // index in layouts of layoutKey (case ignored); -1
 extern int layoutFileIndex;  // index in layouts whose "Layout File" is driverFileName; -1: none
 extern char driverFileName[MAX_PATH];  // empty in the uninstaller
 extern BYTE layoutInUse;     // the layout at layoutFileIndex is named in Preload or Substitutes
-extern int maxLayoutId;      // largest layoutId in the catalogue's German keys
+extern int maxLayoutId;      // largest "Layout Id" in the catalogue, of any language
 extern int maxKeyNumber;     // largest keyNumber in the catalogue's German keys
 extern char errorText[errorTextSize];
 extern BYTE notInPreload;    // the product's entry is not in Preload: nothing to write
@@ -83,10 +83,12 @@ extern char newLayoutId[newNameCapacity];  // its "Layout Id"
 void SetErrorText(const char* format, ...);
 
 // Reads the three lists into the tables, starting afresh. A Substitutes value belongs to the
-// first Preload entry whose klid is its name, letter case ignored. False when a key cannot be
-// opened (a missing Substitutes key is an empty list, a refused one is not) or the user's Preload
-// or Substitutes list is longer than its table, so that nothing is written from a partial list.
-// Not finding layoutKey is no failure: layoutKeyIndex stays -1.
+// first Preload entry whose klid is its name, letter case ignored. A catalogue key is German by
+// its language part in any letter case, its values are found by name in any letter case, and
+// the "Layout Id" of every key, of any language, counts towards maxLayoutId. False when a key
+// cannot be opened (a missing Substitutes key is an empty list, a refused one is not) or the
+// user's Preload or Substitutes list is longer than its table, so that nothing is written from a
+// partial list. Not finding layoutKey is no failure: layoutKeyIndex stays -1.
 bool LoadLayoutRegistry();
 
 // Reads every value of `key`, the list HKEY_CURRENT_USER\`path`, into `table` and `count`.
