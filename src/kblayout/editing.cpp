@@ -121,16 +121,33 @@ void AppendNewPreload(const PreloadEntry& entry)
     copy.number = entry.newNumber;
 }
 
+// True when a Preload entry stands for the layout `key`, through its substitute or, without
+// one, directly: adding that layout again would name it twice.
+bool InPreload(const char* key)
+{
+    for (DWORD i = 0; i < preloadcount; ++i) {
+        if (SameLayoutKey(preload[i].substitute != nullptr ? preload[i].substitute : preload[i].klid, key))
+            return true;
+    }
+    return false;
+}
+
 // The catalogue entry to reuse for AddUserLayout, or a new key when `index` is -1.
 bool ChooseNewKey(int index)
 {
     if (index == -1) {
         // Windows reads a key number of three hexadecimal digits and an id of four: the next
-        // number beyond them is refused, not wrapped round onto a key or an id in use.
-        if (maxKeyNumber >= 0xFFF) {
+        // number beyond them is refused, not wrapped round onto a key or an id in use. A key
+        // that stale lists still name, though the catalogue has lost it, is passed over.
+        char keyName[newNameCapacity];
+        int number = maxKeyNumber;
+        do {
+            wsprintfA(keyName, "b%03lx0407", static_cast<unsigned long>(++number));
+        } while (InPreload(keyName));
+        if (number > 0xFFF) {
             SetErrorText(
                 "Kein neuer Layout-Schlüssel möglich: die Schlüsselnummer %lx ist schon vergeben (höchstens fff)",
-                static_cast<unsigned long>(maxKeyNumber));
+                static_cast<unsigned long>(number - 1));
             return false;
         }
         if (maxLayoutId >= 0xFFFF) {
@@ -138,7 +155,7 @@ bool ChooseNewKey(int index)
                          static_cast<unsigned long>(maxLayoutId));
             return false;
         }
-        wsprintfA(newKeyName, "b%03lx0407", static_cast<unsigned long>(maxKeyNumber + 1));
+        strcpy(newKeyName, keyName);
         wsprintfA(newLayoutId, "%04lx", static_cast<unsigned long>(maxLayoutId < 0xC00 ? 0xC00 : maxLayoutId + 1));
         return true;
     }
@@ -148,6 +165,10 @@ bool ChooseNewKey(int index)
         strlen(entry->layoutIdText) >= static_cast<size_t>(newNameCapacity)) {
         SetErrorText("Layout-Eintrag %d kann nicht übernommen werden (Name oder \"Layout Id\" fehlt oder ist zu lang)",
                      index);
+        return false;
+    }
+    if (InPreload(entry->keyName)) {
+        SetErrorText("Layout %s ist schon in HKEY_CURRENT_USER\\Keyboard Layout\\Preload eingetragen", entry->keyName);
         return false;
     }
     strcpy(newKeyName, entry->keyName);

@@ -107,9 +107,11 @@ bool SameLayoutKey(const char* first, const char* second);
 bool RemoveUserLayout();
 
 // Computes the lists with a new default layout: a new catalogue key (index -1, named in
-// newKeyName and newLayoutId) or the catalogue entry at `index`. False, with errorText, when
-// layoutKey is already in the catalogue, the Preload table is full, the entry cannot be used, or
-// a new key's number would pass fff or its "Layout Id" ffff.
+// newKeyName and newLayoutId; a number whose key a Preload entry still stands for is passed over)
+// or the catalogue entry at `index`. False, with errorText, when layoutKey is already in the
+// catalogue, the Preload table is full, the entry cannot be used or a Preload entry already stands
+// for it (MakeUserLayoutDefault moves that one), or a new key's number would pass fff or its
+// "Layout Id" ffff.
 bool AddUserLayout(int index);
 
 // Computes the Preload list with the product's entry as "1", also from a name "0"; Substitutes

@@ -243,8 +243,8 @@ TEST_F(LayoutTest, RefusalsAndSpoiledListsWriteNothing)
 
 // Key numbers count in German catalogue keys, ids in every key, language parts and value names in
 // any letter case, and keys beyond the table too, so that a new key never takes the name or id of
-// one passed over. A reused entry needs a name and an id that fit newKeyName and newLayoutId, and
-// an index inside the catalogue.
+// one passed over, nor one that stale lists name. A reused entry needs a name and an id that fit
+// newKeyName and newLayoutId, an index inside the catalogue, and no place in Preload yet.
 TEST_F(LayoutTest, AddingTakesAFreshKeyOrACatalogueEntryThatFits)
 {
     const Values ids = {{"a0040407", "0000000000000000c04"}, {"a0050407", "00000000000000000c05"},
@@ -253,24 +253,29 @@ TEST_F(LayoutTest, AddingTakesAFreshKeyOrACatalogueEntryThatFits)
     for (const auto& id : ids)
         WriteRegistryValues(HKEY_LOCAL_MACHINE, catalogue + id.first, {{"Layout Id", id.second}});
     WriteRegistryValues(HKEY_LOCAL_MACHINE, catalogue + "b00a0807", {{"LAYOUT ID", "0fff"}});
+    // The lists name a0030407, and stale keys missing from the catalogue.
     const auto add = [](int index) {
-        EXPECT_TRUE(Load(' ', V("00000407"), {}, "b0990407")) << errorText;
+        EXPECT_TRUE(Load(' ', V("00000407 d0010407 B00B0407 bffe0407"), V("d0010407=A0030407"), "b0990407"))
+            << errorText;
         layouts[layoutcount] = layouts[1];  // an entry past the catalogue is refused all the same
         return AddUserLayout(index) ? std::string(newKeyName) + " " + newLayoutId : std::string(errorText);
     };
-    const char* const reused[] = {"", "a0010407 00c1", "a0030407 0bff", "a0040407 0000000000000000c04", "",
-                                  "a0060407xxxxxxxxxxx 0c06", "", "b0080C07 0c08", "b0090c07 0ffe", "b00a0807 0fff"};
+    const char* const reused[] = {"", "a0010407 00c1",
+                                  "Layout a0030407 ist schon in HKEY_CURRENT_USER\\Keyboard Layout\\Preload eingetragen",
+                                  "a0040407 0000000000000000c04", "", "a0060407xxxxxxxxxxx 0c06", "", "b0080C07 0c08",
+                                  "b0090c07 0ffe", "b00a0807 0fff"};
     for (int index = 0; index <= 9; ++index) {
         EXPECT_EQ(*reused[index] != '\0' ? reused[index] : "Layout-Eintrag " + std::to_string(index) +
                   " kann nicht übernommen werden (Name oder \"Layout Id\" fehlt oder ist zu lang)", add(index));
     }
-    // A fresh key number has three hexadecimal digits and a fresh id four: none is wrapped round.
+    // A fresh key number has three hexadecimal digits and a fresh id four: none is wrapped round, and
+    // a number whose key the lists name is passed over.
     const char* const fresh[][3] = {
-        {"bffe0407", "0100", "bfff0407 1000"},
-        {"afff0409", "1234", "b00b0407 1235"},
+        {"bffd0407", "0100", "bfff0407 1000"},
+        {"afff0409", "1234", "b00c0407 1235"},
         {"0fff1407", "0100",
          "Kein neuer Layout-Schlüssel möglich: die Schlüsselnummer fff ist schon vergeben (höchstens fff)"},
-        {"b0010C07", "fffe", "b00b0407 ffff"},
+        {"b0010C07", "fffe", "b00c0407 ffff"},
         {"b0010C07", "ffff", "Keine neue \"Layout Id\" möglich: ffff ist schon vergeben (höchstens ffff)"},
         {"b0010C07", "7fffffff", "Keine neue \"Layout Id\" möglich: 7fffffff ist schon vergeben (höchstens ffff)"},
     };
