@@ -39,17 +39,17 @@ char* SubstituteKey(int* counter, int removed)
     return HeapText(text);
 }
 
-bool IsProductEntry(const PreloadEntry& entry)
+bool IsProductEntry(const PreloadEntry& entry, const char* key)
 {
-    return entry.substitute != nullptr && SameLayoutKey(entry.substitute, layoutKey);
+    return entry.substitute != nullptr && SameLayoutKey(entry.substitute, key);
 }
 
-// The last Preload entry substituted by layoutKey, or -1.
-int FindProductEntry()
+// The last Preload entry substituted by `key`, or -1.
+int FindProductEntry(const char* key)
 {
     int found = -1;
     for (DWORD i = 0; i < preloadcount; ++i) {
-        if (IsProductEntry(preload[i]))
+        if (IsProductEntry(preload[i], key))
             found = static_cast<int>(i);
     }
     return found;
@@ -207,7 +207,7 @@ bool RemoveUserLayout()
     int standard = -1;
     int firstPlain = -1;
     for (DWORD i = 0; i < preloadcount; ++i) {
-        if (IsProductEntry(preload[i]))
+        if (IsProductEntry(preload[i], layoutKey))
             removed = static_cast<int>(i);
         if (IsStandardLayoutKey(preload[i].klid))
             standard = static_cast<int>(i);
@@ -328,7 +328,9 @@ bool MakeUserLayoutDefault()
         nothingToWrite = 1;
         return false;
     }
-    const int product = FindProductEntry();
+    // The layout checked is the one moved: an installer knows its driver file, not the key
+    // that it was once given.
+    const int product = FindProductEntry(layouts[layoutFileIndex].keyName);
     if (product == -1) {
         notInPreload = 1;
         return true;

@@ -52,7 +52,7 @@ struct LayoutEntry {
     int keyNumber;               // hexadecimal value of characters 2 to 4 of keyName
 };
 
-// The layout being removed (or made the default): 8 characters ending in "0407", never
+// The product's layout, which RemoveUserLayout removes: 8 characters ending in "0407", never
 // "00000407"; the uninstaller's invocation check fills it from the command line.
 extern char layoutKey[MAX_PATH];
 
@@ -68,7 +68,7 @@ extern SubstituteEntry newsubstitutes[layoutTableCapacity];  // the Substitutes 
 extern DWORD newsubstitutecount;
 extern int layoutKeyIndex;   // index in layouts of layoutKey (case ignored); -1: not there
 extern int layoutFileIndex;  // index in layouts whose "Layout File" is driverFileName; -1: none
-extern char driverFileName[MAX_PATH];  // empty in the uninstaller
+extern char driverFileName[MAX_PATH];  // the layout file an installer looks for; empty in the uninstaller
 extern BYTE layoutInUse;     // the layout at layoutFileIndex is named in Preload or Substitutes
 extern int maxLayoutId;      // largest "Layout Id" in the catalogue, of any language
 extern int maxKeyNumber;     // largest keyNumber in the catalogue's German keys
@@ -114,8 +114,10 @@ bool RemoveUserLayout();
 // "Layout Id" ffff.
 bool AddUserLayout(int index);
 
-// Computes the Preload list with the product's entry as "1", also from a name "0"; Substitutes
-// stay as they are.
+// Computes the Preload list with the entry of the layout whose "Layout File" is driverFileName
+// (the last entry substituted by that key; layoutKey plays no part) as "1", also from a name "0";
+// Substitutes stay as they are. Sets notInPreload when there is no such entry. False, with
+// errorText, when no catalogue key has that file.
 bool MakeUserLayoutDefault();
 
 // Turns the user's Preload (and, unless keepSubstitutes, Substitutes) list, as it is now, into

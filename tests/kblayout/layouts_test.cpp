@@ -76,9 +76,9 @@ protected:
     void TearDown() override { CloseRegistrySandbox(); }
 
     // Writes the user's lists afresh and a catalogue with the product, loads them and makes the edit
-    // (R: removal of the product, A: a new layout b0990407 added, M: the product made default, none
-    // for another letter); `key` replaces the layout key, or for M the driver file. Value names
-    // match in any letter case.
+    // (R: removal of the product, A: a new layout b0990407 added, M: the product made default, found
+    // by its driver file alone as an installer finds it, none for another letter); `key` replaces
+    // the layout key, or for M the driver file. Value names match in any letter case.
     static bool Load(char edit, const Values& preloadValues, const Values& substituteValues, const char* key = nullptr)
     {
         RegDeleteTreeA(HKEY_CURRENT_USER, "Keyboard Layout");
@@ -89,7 +89,7 @@ protected:
         WriteRegistryValues(HKEY_LOCAL_MACHINE, catalogue + "a0010407",
                             {{"Layout file", "Pelmoradrv.DLL"}, {"Layout Id", "00c1"}});
         WriteRegistryValues(HKEY_LOCAL_MACHINE, catalogue + "a0030407", {{"Layout Id", "0bff"}});
-        strcpy(layoutKey, key != nullptr && edit != 'M' ? key : edit == 'A' ? "b0990407" : product);
+        strcpy(layoutKey, edit == 'M' ? "" : key != nullptr ? key : edit == 'A' ? "b0990407" : product);
         strcpy(driverFileName, key != nullptr && edit == 'M' ? key : "pelmoradrv.dll");
         if (!LoadLayoutRegistry())
             return false;
