@@ -39,17 +39,17 @@ char* SubstituteKey(int* counter, int removed)
     return HeapText(text);
 }
 
-bool IsProductEntry(const PreloadEntry& entry)
+bool IsProductEntry(const PreloadEntry& entry, const char* key)
 {
-    return entry.substitute != nullptr && SameLayoutKey(entry.substitute, layoutKey);
+    return entry.substitute != nullptr && SameLayoutKey(entry.substitute, key);
 }
 
-// The last Preload entry substituted by layoutKey, or -1.
-int FindProductEntry()
+// The last Preload entry substituted by `key`, or -1.
+int FindProductEntry(const char* key)
 {
     int found = -1;
     for (DWORD i = 0; i < preloadcount; ++i) {
-        if (IsProductEntry(preload[i]))
+        if (IsProductEntry(preload[i], key))
             found = static_cast<int>(i);
     }
     return found;
@@ -121,16 +121,33 @@ void AppendNewPreload(const PreloadEntry& entry)
     copy.number = entry.newNumber;
 }
 
+// True when a Preload entry stands for the layout `key`, through its substitute or, without
+// one, directly: adding that layout again would name it twice.
+bool InPreload(const char* key)
+{
+    for (DWORD i = 0; i < preloadcount; ++i) {
+        if (SameLayoutKey(preload[i].substitute != nullptr ? preload[i].substitute : preload[i].klid, key))
+            return true;
+    }
+    return false;
+}
+
 // The catalogue entry to reuse for AddUserLayout, or a new key when `index` is -1.
 bool ChooseNewKey(int index)
 {
     if (index == -1) {
         // Windows reads a key number of three hexadecimal digits and an id of four: the next
-        // number beyond them is refused, not wrapped round onto a key or an id in use.
-        if (maxKeyNumber >= 0xFFF) {
+        // number beyond them is refused, not wrapped round onto a key or an id in use. A key
+        // that stale lists still name, though the catalogue has lost it, is passed over.
+        char keyName[newNameCapacity];
+        int number = maxKeyNumber;
+        do {
+            wsprintfA(keyName, "b%03lx0407", static_cast<unsigned long>(++number));
+        } while (InPreload(keyName));
+        if (number > 0xFFF) {
             SetErrorText(
                 "Kein neuer Layout-Schlüssel möglich: die Schlüsselnummer %lx ist schon vergeben (höchstens fff)",
-                static_cast<unsigned long>(maxKeyNumber));
+                static_cast<unsigned long>(number - 1));
             return false;
         }
         if (maxLayoutId >= 0xFFFF) {
@@ -138,7 +155,7 @@ bool ChooseNewKey(int index)
                          static_cast<unsigned long>(maxLayoutId));
             return false;
         }
-        wsprintfA(newKeyName, "b%03lx0407", static_cast<unsigned long>(maxKeyNumber + 1));
+        strcpy(newKeyName, keyName);
         wsprintfA(newLayoutId, "%04lx", static_cast<unsigned long>(maxLayoutId < 0xC00 ? 0xC00 : maxLayoutId + 1));
         return true;
     }
@@ -148,6 +165,10 @@ bool ChooseNewKey(int index)
         strlen(entry->layoutIdText) >= static_cast<size_t>(newNameCapacity)) {
         SetErrorText("Layout-Eintrag %d kann nicht übernommen werden (Name oder \"Layout Id\" fehlt oder ist zu lang)",
                      index);
+        return false;
+    }
+    if (InPreload(entry->keyName)) {
+        SetErrorText("Layout %s ist schon in HKEY_CURRENT_USER\\Keyboard Layout\\Preload eingetragen", entry->keyName);
         return false;
     }
     strcpy(newKeyName, entry->keyName);
@@ -186,7 +207,7 @@ bool RemoveUserLayout()
     int standard = -1;
     int firstPlain = -1;
     for (DWORD i = 0; i < preloadcount; ++i) {
-        if (IsProductEntry(preload[i]))
+        if (IsProductEntry(preload[i], layoutKey))
             removed = static_cast<int>(i);
         if (IsStandardLayoutKey(preload[i].klid))
             standard = static_cast<int>(i);
@@ -307,7 +328,9 @@ bool MakeUserLayoutDefault()
         nothingToWrite = 1;
         return false;
     }
-    const int product = FindProductEntry();
+    // The layout checked is the one moved: an installer knows its driver file, not the key
+    // that it was once given.
+    const int product = FindProductEntry(layouts[layoutFileIndex].keyName);
     if (product == -1) {
         notInPreload = 1;
         return true;

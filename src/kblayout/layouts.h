@@ -62,7 +62,7 @@ struct LayoutEntry {
     int keyNumber;               // hexadecimal value of characters 2 to 4 of keyName
 };
 
-// The layout being removed (or made the default): 8 characters ending in "0407", never
+// The product's layout, which RemoveUserLayout removes: 8 characters ending in "0407", never
 // "00000407"; the uninstaller's invocation check fills it from the command line.
 extern char layoutKey[MAX_PATH];
 
@@ -78,9 +78,9 @@ extern SubstituteEntry newsubstitutes[layoutTableCapacity];  // the Substitutes 
 extern DWORD newsubstitutecount;
 extern int layoutKeyIndex;   // index in layouts of layoutKey (case ignored); -1: not there
 extern int layoutFileIndex;  // index in layouts whose "Layout File" is driverFileName; -1: none
-extern char driverFileName[MAX_PATH];  // empty in the uninstaller
+extern char driverFileName[MAX_PATH];  // the layout file an installer looks for; empty in the uninstaller
 extern BYTE layoutInUse;     // the layout at layoutFileIndex is named in Preload or Substitutes
-extern int maxLayoutId;      // largest layoutId in the catalogue's German keys
+extern int maxLayoutId;      // largest "Layout Id" in the catalogue, of any language
 extern int maxKeyNumber;     // largest keyNumber in the catalogue's German keys
 extern char errorText[errorTextSize];
 extern BYTE notInPreload;    // the product's entry is not in Preload: nothing to write
@@ -93,10 +93,12 @@ extern char newLayoutId[newNameCapacity];  // its "Layout Id"
 void SetErrorText(const char* format, ...);
 
 // Reads the three lists into the tables, starting afresh. A Substitutes value belongs to the
-// first Preload entry whose klid is its name, letter case ignored. False when a key cannot be
-// opened (a missing Substitutes key is an empty list, a refused one is not) or the user's Preload
-// or Substitutes list is longer than its table, so that nothing is written from a partial list.
-// Not finding layoutKey is no failure: layoutKeyIndex stays -1.
+// first Preload entry whose klid is its name, letter case ignored. A catalogue key is German by
+// its language part in any letter case, its values are found by name in any letter case, and
+// the "Layout Id" of every key, of any language, counts towards maxLayoutId. False when a key
+// cannot be opened (a missing Substitutes key is an empty list, a refused one is not) or the
+// user's Preload or Substitutes list is longer than its table, so that nothing is written from a
+// partial list. Not finding layoutKey is no failure: layoutKeyIndex stays -1.
 bool LoadLayoutRegistry();
 
 // Reads every value of `key`, the list HKEY_CURRENT_USER\`path`, into `table` and `count`.
@@ -115,13 +117,17 @@ bool SameLayoutKey(const char* first, const char* second);
 bool RemoveUserLayout();
 
 // Computes the lists with a new default layout: a new catalogue key (index -1, named in
-// newKeyName and newLayoutId) or the catalogue entry at `index`. False, with errorText, when
-// layoutKey is already in the catalogue, the Preload table is full, the entry cannot be used, or
-// a new key's number would pass fff or its "Layout Id" ffff.
+// newKeyName and newLayoutId; a number whose key a Preload entry still stands for is passed over)
+// or the catalogue entry at `index`. False, with errorText, when layoutKey is already in the
+// catalogue, the Preload table is full, the entry cannot be used or a Preload entry already stands
+// for it (MakeUserLayoutDefault moves that one), or a new key's number would pass fff or its
+// "Layout Id" ffff.
 bool AddUserLayout(int index);
 
-// Computes the Preload list with the product's entry as "1", also from a name "0"; Substitutes
-// stay as they are.
+// Computes the Preload list with the entry of the layout whose "Layout File" is driverFileName
+// (the last entry substituted by that key; layoutKey plays no part) as "1", also from a name "0";
+// Substitutes stay as they are. Sets notInPreload when there is no such entry. False, with
+// errorText, when no catalogue key has that file.
 bool MakeUserLayoutDefault();
 
 // Turns the user's Preload (and, unless keepSubstitutes, Substitutes) list, as it is now, into

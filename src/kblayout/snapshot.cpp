@@ -45,14 +45,15 @@ bool EqualNoCase(const char* first, const char* second)
     return first != nullptr && second != nullptr && SameTextNoCase(first, second);
 }
 
-// German as written in Germany, Switzerland, Austria and Luxembourg.
+// German as written in Germany, Switzerland, Austria and Luxembourg. The language part is a
+// hexadecimal number, written in either case: 0c07 is 0C07.
 bool IsGermanLayoutKey(const char* name)
 {
     if (strlen(name) < 8)
         return false;
     const char* language = name + 4;
-    return strncmp(language, "0407", 4) == 0 || strncmp(language, "0807", 4) == 0 ||
-           strncmp(language, "0C07", 4) == 0 || strncmp(language, "1407", 4) == 0;
+    return StartsWithNoCase(language, "0407") || StartsWithNoCase(language, "0807") ||
+           StartsWithNoCase(language, "0C07") || StartsWithNoCase(language, "1407");
 }
 
 void StartAfresh()
@@ -114,8 +115,8 @@ bool ReadSubstitutes(HKEY key)
     return true;
 }
 
-// Fills `entry` from the values of the catalogue key `name`; `index` is its place in layouts,
-// or -1 for a key that no longer fits the table.
+// Fills `entry` from the values of the catalogue key `name`, their names in any letter case as
+// Windows looks them up; `index` is its place in layouts, or -1 for a key read only for its id.
 bool ReadCatalogueKey(HKEY catalogue, const char* name, LayoutEntry& entry, int index)
 {
     const HKEY key = OpenKeyRead(catalogue, name);
@@ -127,13 +128,13 @@ bool ReadCatalogueKey(HKEY catalogue, const char* name, LayoutEntry& entry, int 
     for (int value = 0; value < count; ++value) {
         if (!EnumValue(key, value))
             continue;
-        if (strcmp(regValueName, "Layout File") == 0) {
+        if (SameTextNoCase(regValueName, "Layout File")) {
             entry.layoutFile = HeapText(regValueData);
             if (index >= 0 && SameTextNoCase(regValueData, driverFileName))
                 layoutFileIndex = index;
-        } else if (strcmp(regValueName, "Layout Text") == 0) {
+        } else if (SameTextNoCase(regValueName, "Layout Text")) {
             entry.layoutText = HeapText(regValueData);
-        } else if (strcmp(regValueName, "Layout Id") == 0) {
+        } else if (SameTextNoCase(regValueName, "Layout Id")) {
             entry.layoutIdText = HeapText(regValueData);
             entry.layoutId = static_cast<int>(ParseHex(regValueData));
             if (entry.layoutId > maxLayoutId)
@@ -144,14 +145,28 @@ bool ReadCatalogueKey(HKEY catalogue, const char* name, LayoutEntry& entry, int 
     return true;
 }
 
+// Raises maxLayoutId by the catalogue key `name`, which the table does not keep.
+bool ReadLayoutIdOnly(HKEY catalogue, const char* name)
+{
+    LayoutEntry passedOver = {};
+    return ReadCatalogueKey(catalogue, name, passedOver, -1);
+}
+
 bool ReadCatalogue(HKEY catalogue)
 {
     const int count = CountSubkeys(catalogue);
     for (int index = 0; index < count; ++index) {
-        if (!EnumSubkey(catalogue, index) || !IsGermanLayoutKey(regKeyName))
+        if (!EnumSubkey(catalogue, index))
             continue;
         char name[regNameCapacity];
         CopyText(name, regNameCapacity, regKeyName);
+        // A key of another language is not kept, but its id counts: Windows tells the layouts
+        // of one language apart by their ids, and a layout may serve any language.
+        if (!IsGermanLayoutKey(name)) {
+            if (!ReadLayoutIdOnly(catalogue, name))
+                return false;
+            continue;
+        }
         char keyNumberText[4] = {name[1], name[2], name[3], '\0'};
         const int keyNumber = static_cast<int>(ParseHex(keyNumberText));
         if (keyNumber > maxKeyNumber)
@@ -160,8 +175,7 @@ bool ReadCatalogue(HKEY catalogue)
         // A key beyond the table is passed over, but its numbers still count, so that a new
         // key chosen later never takes its name or id.
         if (layoutcount >= static_cast<DWORD>(layoutTableCapacity)) {
-            LayoutEntry passedOver = {};
-            if (!ReadCatalogueKey(catalogue, name, passedOver, -1))
+            if (!ReadLayoutIdOnly(catalogue, name))
                 return false;
             continue;
         }

@@ -76,8 +76,9 @@ protected:
     void TearDown() override { CloseRegistrySandbox(); }
 
     // Writes the user's lists afresh and a catalogue with the product, loads them and makes the edit
-    // (R: removal of the product, A: a new layout b0990407 added, M: the product made default, none
-    // for another letter); `key` replaces the layout key, or for M the driver file.
+    // (R: removal of the product, A: a new layout b0990407 added, M: the product made default, found
+    // by its driver file alone as an installer finds it, none for another letter); `key` replaces
+    // the layout key, or for M the driver file. Value names match in any letter case.
     static bool Load(char edit, const Values& preloadValues, const Values& substituteValues, const char* key = nullptr)
     {
         RegDeleteTreeA(HKEY_CURRENT_USER, "Keyboard Layout");
@@ -86,9 +87,9 @@ protected:
             WriteRegistryValues(HKEY_CURRENT_USER, substitutesPath, substituteValues);
         WriteRegistryValues(HKEY_LOCAL_MACHINE, catalogue + "00000407", {{"Layout File", "KBDGR.DLL"}});
         WriteRegistryValues(HKEY_LOCAL_MACHINE, catalogue + "a0010407",
-                            {{"Layout File", "Pelmoradrv.DLL"}, {"Layout Id", "00c1"}});
+                            {{"Layout file", "Pelmoradrv.DLL"}, {"Layout Id", "00c1"}});
         WriteRegistryValues(HKEY_LOCAL_MACHINE, catalogue + "a0030407", {{"Layout Id", "0bff"}});
-        strcpy(layoutKey, key != nullptr && edit != 'M' ? key : edit == 'A' ? "b0990407" : product);
+        strcpy(layoutKey, edit == 'M' ? "" : key != nullptr ? key : edit == 'A' ? "b0990407" : product);
         strcpy(driverFileName, key != nullptr && edit == 'M' ? key : "pelmoradrv.dll");
         if (!LoadLayoutRegistry())
             return false;
@@ -240,34 +241,41 @@ TEST_F(LayoutTest, RefusalsAndSpoiledListsWriteNothing)
     }
 }
 
-// Only German catalogue keys count, a value only under its exact name, and those beyond the table
-// too, so that a new key never takes the name or id of one passed over. A reused entry needs a
-// name and an id that fit newKeyName and newLayoutId, and an index inside the catalogue.
+// Key numbers count in German catalogue keys, ids in every key, language parts and value names in
+// any letter case, and keys beyond the table too, so that a new key never takes the name or id of
+// one passed over, nor one that stale lists name. A reused entry needs a name and an id that fit
+// newKeyName and newLayoutId, an index inside the catalogue, and no place in Preload yet.
 TEST_F(LayoutTest, AddingTakesAFreshKeyOrACatalogueEntryThatFits)
 {
     const Values ids = {{"a0040407", "0000000000000000c04"}, {"a0050407", "00000000000000000c05"},
                         {"a0060407xxxxxxxxxxx", "0c06"},        {"a0070407xxxxxxxxxxxx", "0c07"},
-                        {"b0080C07", "0c08"},                   {"b0090c07", "0fff"}};
+                        {"b0080C07", "0c08"},                   {"b0090c07", "0ffe"}};
     for (const auto& id : ids)
         WriteRegistryValues(HKEY_LOCAL_MACHINE, catalogue + id.first, {{"Layout Id", id.second}});
     WriteRegistryValues(HKEY_LOCAL_MACHINE, catalogue + "b00a0807", {{"LAYOUT ID", "0fff"}});
+    // The lists name a0030407, and stale keys missing from the catalogue.
     const auto add = [](int index) {
-        EXPECT_TRUE(Load(' ', V("00000407"), {}, "b0990407")) << errorText;
+        EXPECT_TRUE(Load(' ', V("00000407 d0010407 B00B0407 bffe0407"), V("d0010407=A0030407"), "b0990407"))
+            << errorText;
         layouts[layoutcount] = layouts[1];  // an entry past the catalogue is refused all the same
         return AddUserLayout(index) ? std::string(newKeyName) + " " + newLayoutId : std::string(errorText);
     };
-    const char* const reused[] = {"", "a0010407 00c1", "a0030407 0bff", "a0040407 0000000000000000c04", "",
-                                  "a0060407xxxxxxxxxxx 0c06", "", "b0080C07 0c08", "", ""};
+    const char* const reused[] = {"", "a0010407 00c1",
+                                  "Layout a0030407 ist schon in HKEY_CURRENT_USER\\Keyboard Layout\\Preload eingetragen",
+                                  "a0040407 0000000000000000c04", "", "a0060407xxxxxxxxxxx 0c06", "", "b0080C07 0c08",
+                                  "b0090c07 0ffe", "b00a0807 0fff"};
     for (int index = 0; index <= 9; ++index) {
         EXPECT_EQ(*reused[index] != '\0' ? reused[index] : "Layout-Eintrag " + std::to_string(index) +
                   " kann nicht übernommen werden (Name oder \"Layout Id\" fehlt oder ist zu lang)", add(index));
     }
-    // A fresh key number has three hexadecimal digits and a fresh id four: none is wrapped round.
+    // A fresh key number has three hexadecimal digits and a fresh id four: none is wrapped round, and
+    // a number whose key the lists name is passed over.
     const char* const fresh[][3] = {
-        {"bffe0407", "0100", "bfff0407 0c09"},
+        {"bffd0407", "0100", "bfff0407 1000"},
+        {"afff0409", "1234", "b00c0407 1235"},
         {"0fff1407", "0100",
          "Kein neuer Layout-Schlüssel möglich: die Schlüsselnummer fff ist schon vergeben (höchstens fff)"},
-        {"b0010C07", "fffe", "b00b0407 ffff"},
+        {"b0010C07", "fffe", "b00c0407 ffff"},
         {"b0010C07", "ffff", "Keine neue \"Layout Id\" möglich: ffff ist schon vergeben (höchstens ffff)"},
         {"b0010C07", "7fffffff", "Keine neue \"Layout Id\" möglich: 7fffffff ist schon vergeben (höchstens ffff)"},
     };
@@ -276,14 +284,14 @@ TEST_F(LayoutTest, AddingTakesAFreshKeyOrACatalogueEntryThatFits)
         EXPECT_EQ(c[2], add(-1));
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, (catalogue + c[0]).c_str());
     }
-    // The German keys up to c05c0407 are 101.
+    // The German keys up to c05c0407 are 102.
     char name[16];
     for (int i = 1; i <= 0x5c; ++i) {
         wsprintfA(name, "c%03x0407", i);
-        WriteRegistryValues(HKEY_LOCAL_MACHINE, catalogue + name, {{"Layout Id", i == 0x5c ? "0f00" : "0100"}});
+        WriteRegistryValues(HKEY_LOCAL_MACHINE, catalogue + name, {{"Layout Id", i == 0x5c ? "1100" : "0100"}});
     }
     ASSERT_TRUE(Load('A', V("00000407"), {})) << errorText;
-    EXPECT_EQ("100 b05d0407 0f01", std::to_string(layoutcount) + " " + newKeyName + " " + newLayoutId);
+    EXPECT_EQ("100 b05d0407 1101", std::to_string(layoutcount) + " " + newKeyName + " " + newLayoutId);
     // Layout keys match in any letter case, and a missing one only a missing one.
     EXPECT_TRUE(SameLayoutKey(nullptr, nullptr) && SameLayoutKey("d0010407", "D0010407"));
     EXPECT_FALSE(SameLayoutKey("d0010407", nullptr) || SameLayoutKey(nullptr, "d0010407"));
