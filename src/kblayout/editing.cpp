@@ -150,6 +150,12 @@ bool ChooseNewKey(int index)
                 static_cast<unsigned long>(number - 1));
             return false;
         }
+        if (layoutIdUnknown) {
+            SetErrorText("Keine neue \"Layout Id\" möglich: nicht jeder Schlüssel in HKEY_LOCAL_MACHINE\\%s kann "
+                         "gelesen werden",
+                         layoutCataloguePath);
+            return false;
+        }
         if (maxLayoutId >= 0xFFFF) {
             SetErrorText("Keine neue \"Layout Id\" möglich: %lx ist schon vergeben (höchstens ffff)",
                          static_cast<unsigned long>(maxLayoutId));

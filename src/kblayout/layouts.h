@@ -81,6 +81,7 @@ extern int layoutFileIndex;  // index in layouts whose "Layout File" is driverFi
 extern char driverFileName[MAX_PATH];  // the layout file an installer looks for; empty in the uninstaller
 extern BYTE layoutInUse;     // the layout at layoutFileIndex is named in Preload or Substitutes
 extern int maxLayoutId;      // largest "Layout Id" in the catalogue, of any language
+extern BYTE layoutIdUnknown; // a key of another language could not be read: its "Layout Id" is unknown
 extern int maxKeyNumber;     // largest keyNumber in the catalogue's German keys
 extern char errorText[errorTextSize];
 extern BYTE notInPreload;    // the product's entry is not in Preload: nothing to write
@@ -95,7 +96,8 @@ void SetErrorText(const char* format, ...);
 // Reads the three lists into the tables, starting afresh. A Substitutes value belongs to the
 // first Preload entry whose klid is its name, letter case ignored. A catalogue key is German by
 // its language part in any letter case, its values are found by name in any letter case, and
-// the "Layout Id" of every key, of any language, counts towards maxLayoutId. False when a key
+// the "Layout Id" of every key, of any language, counts towards maxLayoutId; a key of another
+// language that cannot be opened only sets layoutIdUnknown. False when a German key or a list
 // cannot be opened (a missing Substitutes key is an empty list, a refused one is not) or the
 // user's Preload or Substitutes list is longer than its table, so that nothing is written from a
 // partial list. Not finding layoutKey is no failure: layoutKeyIndex stays -1.

@@ -22,6 +22,7 @@ int layoutFileIndex = -1;
 char driverFileName[MAX_PATH];
 BYTE layoutInUse;
 int maxLayoutId;
+BYTE layoutIdUnknown;
 int maxKeyNumber;
 char errorText[errorTextSize];
 BYTE notInPreload;
@@ -66,7 +67,7 @@ void StartAfresh()
     // A second load must not append behind the counts or keep indexes into the old tables.
     preloadcount = substitutecount = layoutcount = newpreloadcount = newsubstitutecount = 0;
     layoutKeyIndex = layoutFileIndex = -1;
-    layoutInUse = notInPreload = nothingToWrite = keepSubstitutes = 0;
+    layoutInUse = notInPreload = nothingToWrite = keepSubstitutes = layoutIdUnknown = 0;
     maxLayoutId = maxKeyNumber = 0;
 }
 
@@ -162,9 +163,11 @@ bool ReadCatalogue(HKEY catalogue)
         CopyText(name, regNameCapacity, regKeyName);
         // A key of another language is not kept, but its id counts: Windows tells the layouts
         // of one language apart by their ids, and a layout may serve any language.
+        // One that cannot be read does not stop an uninstall, which needs no id; only a new id
+        // is then refused.
         if (!IsGermanLayoutKey(name)) {
             if (!ReadLayoutIdOnly(catalogue, name))
-                return false;
+                layoutIdUnknown = 1;
             continue;
         }
         char keyNumberText[4] = {name[1], name[2], name[3], '\0'};

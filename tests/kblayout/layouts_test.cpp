@@ -284,6 +284,10 @@ TEST_F(LayoutTest, AddingTakesAFreshKeyOrACatalogueEntryThatFits)
         EXPECT_EQ(c[2], add(-1));
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, (catalogue + c[0]).c_str());
     }
+    // Another language's key that cannot be read loads all the same, but its id is unknown.
+    WriteRefusedKey(HKEY_LOCAL_MACHINE, catalogue + "00000409");
+    EXPECT_EQ("Keine neue \"Layout Id\" möglich: nicht jeder Schlüssel in HKEY_LOCAL_MACHINE\\" + catalogue.substr(0, catalogue.size() - 1) + " kann gelesen werden", add(-1));
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, (catalogue + "00000409").c_str());
     // The German keys up to c05c0407 are 102.
     char name[16];
     for (int i = 1; i <= 0x5c; ++i) {
