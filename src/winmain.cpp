@@ -25,3 +25,20 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
     ShutDown();
     return 0;
 }
+
+// The program starts here instead of in the C runtime's start-up code, which would make up a
+// fifth of its size for work it does not need: the program splits no command line for main (the
+// environment probe reads the UTF-16 one itself), has no constructors of globals (a test checks),
+// no thread-local data and no DLL data fixed up at run time (the link refuses such imports), and
+// msvcrt.dll sets itself up when it is loaded. Kept through the link-time optimisation, which does
+// not know that the linker starts the program here.
+extern "C" __attribute__((used)) void WinMainCRTStartup()
+{
+    // The x87 unit's full precision, as the start-up code sets it: the date arithmetic is tested so.
+    __asm__ __volatile__("fninit");
+    STARTUPINFOA startup;
+    GetStartupInfoA(&startup);
+    const int show = (startup.dwFlags & STARTF_USESHOWWINDOW) != 0 ? startup.wShowWindow : SW_SHOWDEFAULT;
+    char noCommandLine[] = "";  // WinMain reads the command line through the environment probe
+    ExitProcess(WinMain(GetModuleHandleA(nullptr), nullptr, noCommandLine, show));
+}

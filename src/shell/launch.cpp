@@ -48,7 +48,8 @@ bool LaunchProgram(const char* program, const char* parameters, const char* dire
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    SetStatus("Aufruf von %s %s ...", OrEmpty(program), OrEmpty(parameters));
+    const char* separator = OrEmpty(program)[0] != '\0' && OrEmpty(parameters)[0] != '\0' ? " " : "";
+    SetStatus("Aufruf von %s%s%s ...", OrEmpty(program), separator, OrEmpty(parameters));
 
     workingDirectory[0] = '\0';
     DWORD refusal = ERROR_SUCCESS;

@@ -1,8 +1,8 @@
 // Starting other programs, and the main window's command dispatcher with its help command.
 //
 // LaunchProgram starts a program and does not wait for it. While it works the status line reads
-// "Aufruf von <program> <parameters> ..." and keeps reading so afterwards; a failed start is
-// reported to the user with the system's reason.
+// "Aufruf von <program> <parameters> ..." (a part not given left out with its blank) and keeps
+// reading so afterwards; a failed start is reported to the user with the system's reason.
 #pragma once
 
 #include <windows.h>

@@ -49,7 +49,8 @@ void Paint(HWND window)
         RECT client;
         GetClientRect(window, &client);
         const HGDIOBJ previousFont = SelectObject(dc, statusFont);  // none selected when null
-        DrawTextA(dc, statusText, -1, &client, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+        // Paths may hold a '&' (a user named "Tom&Jerry"): it is shown, not taken as a prefix.
+        DrawTextA(dc, statusText, -1, &client, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
         SelectObject(dc, previousFont);
     }
     EndPaint(window, &paint);
@@ -94,8 +95,10 @@ bool CreateMainWindow()
     windowClass.hInstance = appInstance;
     windowClass.hIcon = LoadIconA(appInstance, "aaProgramIcon");
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    // The program carries no small icon of its own, so the class takes the icon group again.
-    windowClass.hIconSm = LoadIconA(appInstance, "aaProgramSmallIcon");
+    // The group's image that suits the title bar best, made at the system's small-icon size.
+    windowClass.hIconSm = static_cast<HICON>(LoadImageA(appInstance, "aaProgramIcon", IMAGE_ICON,
+                                                        GetSystemMetrics(SM_CXSMICON),
+                                                        GetSystemMetrics(SM_CYSMICON), 0));
     if (windowClass.hIcon == nullptr)
         windowClass.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
     if (windowClass.hIconSm == nullptr)

@@ -18,9 +18,10 @@ extern bool centerWindow;
 // the system names no font (the device context's own is used then).
 extern HFONT statusFont;
 
-// Registers the window class named programName, creates the window titled windowTitle and shows
-// it; sets mainWindow and ownerWindow (null when creation failed), creates statusFont, and hands
-// SetStatus to the file operations as their statusHook. Returns true.
+// Registers the window class named programName, with the icon group "aaProgramIcon" as its icon
+// and small icon, creates the window titled windowTitle and shows it; sets mainWindow and
+// ownerWindow (null when creation failed), creates statusFont, and hands SetStatus to the file
+// operations as their statusHook. Returns true.
 bool CreateMainWindow();
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

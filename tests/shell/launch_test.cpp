@@ -43,13 +43,14 @@ TEST(LaunchTest, StartsProgramsAndTheHelpViewerOrSaysWhyNot)
     }
     EXPECT_EQ(0u, warning.find("Folgender Programmstart konnte nicht durchgeführt werden:\nDatei: C:\\fehlt.exe\n"
                                "Ausführen in: C:\\\nParameter: x\n\nFehlercode 2:\n")) << warning;
+    EXPECT_STREQ("Aufruf von C:\\fehlt.exe x ...", statusText);
     EXPECT_FALSE(WaitForFileLines(record, 1, 200));
 
     // Null parameters pass no command line: the program sees its bare name. The status text stays.
     const std::string name = "\"" + recorder + "\"";
     EXPECT_TRUE(LaunchProgram(recorder.c_str(), nullptr, "C:\\windows\\")) << warning;
     EXPECT_EQ(name + "\nC:\\windows\n", recorded());
-    EXPECT_TRUE(statusBusy && "Aufruf von " + recorder + "  ..." == statusText);
+    EXPECT_TRUE(statusBusy && "Aufruf von " + recorder + " ..." == statusText);
 
     // A help topic becomes a page name that fits; the idle status line is given back.
     char current[MAX_PATH];

@@ -14,11 +14,13 @@
 namespace {
 
 // The dark pixels of the client area, where the status line is drawn: how many, and the rows
-// they span.
+// and columns they span.
 struct Ink {
     int pixels;
     int top;
     int bottom;  // below the last dark row
+    int left;
+    int right;   // right of the last dark column
 };
 
 Ink DarkInk()
@@ -26,13 +28,15 @@ Ink DarkInk()
     RECT client;
     GetClientRect(mainWindow, &client);
     const HDC dc = GetDC(mainWindow);
-    Ink ink = {0, client.bottom, 0};
+    Ink ink = {0, client.bottom, 0, client.right, 0};
     for (int y = 0; y < client.bottom; ++y) {
         for (int x = 0; x < client.right; ++x) {
             if ((GetPixel(dc, x, y) & 0x808080) == 0) {
                 ++ink.pixels;
                 ink.top = std::min(ink.top, y);
                 ink.bottom = y + 1;
+                ink.left = std::min(ink.left, x);
+                ink.right = std::max(ink.right, x + 1);
             }
         }
     }
@@ -92,6 +96,9 @@ TEST(MainWindowTest, ShowsTheStatusLineAtOnceAndShutsDownWhenClosed)
     GetWindowRect(mainWindow, &frame);
     EXPECT_TRUE(EqualRect(&frame, &scaling.frame))
         << frame.left << ' ' << frame.top << ' ' << frame.right << ' ' << frame.bottom;
+    // The title bar's icon is made small from the program's icon group, which this test program
+    // carries too, not the large icon again.
+    EXPECT_NE(GetClassLongPtrA(mainWindow, GCLP_HICON), GetClassLongPtrA(mainWindow, GCLP_HICONSM));
 
     const std::string file = ScratchFile("status-probe.txt");
     EXPECT_TRUE(MakeFile(file, 1) && DeleteFileReported(file.c_str(), true));
@@ -106,6 +113,12 @@ TEST(MainWindowTest, ShowsTheStatusLineAtOnceAndShutsDownWhenClosed)
     }
     EXPECT_TRUE(statusBusy && currentCursor == waitCursor && ownerWindow == mainWindow &&
                 GetObjectType(statusFont) == OBJ_FONT);
+    // A '&' in a path is drawn, not taken for the next letter's underline.
+    SetStatus("Tom&Jerry");
+    const Ink withAmpersand = DarkInk();
+    SetStatus("TomJerry");
+    const Ink without = DarkInk();
+    EXPECT_GT(withAmpersand.right - withAmpersand.left, without.right - without.left + 3);
     SetStatus("%s", std::string(900, 'x').c_str());
     EXPECT_EQ(std::string(statusTextCapacity - 1, 'x'), statusText) << "cut to fit";
     ClearStatus();
