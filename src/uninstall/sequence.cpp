@@ -22,8 +22,9 @@ bool End()
     return false;
 }
 
-// The installation is still whole: refuse with a warning.
-bool RefuseBeforeConfirmation()
+// Reads the user's lists and the catalogue, and refuses with a warning what must not be
+// uninstalled. Called before anything is changed, so that a refusal leaves the installation whole.
+bool Refused()
 {
     if (!LoadLayoutRegistry()) {
         MsgWarning("%s", errorText);
@@ -68,26 +69,31 @@ bool DriverFound(char* path, const char* directory)
            FileExists(path, nullptr, &sharedFindData);
 }
 
-// Deletes the driver DLL; false when the sequence must end with the installation whole.
-bool DeleteDriver()
+// Looks for the driver DLL in the system directory, its path into `path` (2 * MAX_PATH bytes),
+// and asks whether to go on without it; false when the user does not.
+bool DriverFoundOrWaived(char* path, bool* found)
 {
-    char path[2 * MAX_PATH];
-    if (DriverFound(path, systemDir)) {
-        if (!DeleteFileReported(path, true)) {
-            MsgInfo("Fehler bei Deinstallation von %s:\nFolgende Treiberdatei konnte nicht gelöscht werden:\n  %s",
-                    driverDisplayName, path);
-            return false;
-        }
-    } else if (MsgAskYesNo("Problem bei Deinstallation von %s:\nTreiberdatei nicht (mehr) vorhanden:\n  %s\n\n"
-                           "Trotzdem fortfahren?",
-                           driverDisplayName, path) != IDYES) {
+    *found = DriverFound(path, systemDir);
+    return *found || MsgAskYesNo("Problem bei Deinstallation von %s:\nTreiberdatei nicht (mehr) vorhanden:\n  %s\n\n"
+                                 "Trotzdem fortfahren?",
+                                 driverDisplayName, path) == IDYES;
+}
+
+// Deletes the driver DLL at `path` when it was `found`, then its 32-bit copy; false when the
+// sequence must end with the installation whole.
+bool DeleteDriver(const char* path, bool found)
+{
+    if (found && !DeleteFileReported(path, true)) {
+        MsgInfo("Fehler bei Deinstallation von %s:\nFolgende Treiberdatei konnte nicht gelöscht werden:\n  %s",
+                driverDisplayName, path);
         return false;
     }
     if (isWow64) {
         Sleep(100);
+        char copy[2 * MAX_PATH];
         // The 32-bit copy goes without a word: the native one decides the outcome.
-        if (DriverFound(path, wow64SystemDir))
-            DeleteFileA(path);
+        if (DriverFound(copy, wow64SystemDir))
+            DeleteFileA(copy);
     }
     return true;
 }
@@ -144,13 +150,20 @@ void RemoveProductFolder()
 
 bool RunUninstall()
 {
-    if (RefuseBeforeConfirmation())
+    if (Refused())
         return End();
     if (MsgAskYesNo("Soll folgender Tastatur-Treiber deinstalliert werden?\n\n%s", driverDisplayName) != IDYES) {
         MsgInfo("Deinstallation abgebrochen.");
         return End();
     }
-    if (!DeleteDriver())
+    char dllPath[2 * MAX_PATH];
+    bool dllFound = false;
+    if (!DriverFoundOrWaived(dllPath, &dllFound))
+        return End();
+    // While the questions were open the user may have changed the lists in the language
+    // settings: the removal is computed from the lists as they are after the last answer, so
+    // that only a change made while the DLL is deleted can still be lost.
+    if (Refused() || !DeleteDriver(dllPath, dllFound))
         return End();
     // Only the driver DLL needed the native system directory. From here on the program works as
     // every 32-bit program does; input.dll in particular loads only with redirection on.

@@ -53,12 +53,18 @@ Boxes DllInUse(const std::string& path)
 
 // Each box as its kind and text: "Q:" a question with Yes and No, "I:" an information and "W:" a
 // warning with OK alone, "T:" a file operation's report (a warning under its own caption).
-// Answered from `answers` in order, then with OK.
+// Answered from `answers` in order, then with OK; the user does `whileAsked` before the first
+// answer to a question.
 Boxes shown;
 std::vector<int> answers;
+std::function<void()> whileAsked;
 
 int AnswerBox(HWND, const char* text, const char* caption, UINT type)
 {
+    if (whileAsked && type == (MB_YESNO | MB_ICONQUESTION)) {
+        whileAsked();
+        whileAsked = nullptr;
+    }
     const bool report = strcmp(caption, "Tastaturtreiber-Deinstallation") == 0;
     EXPECT_TRUE(report || strcmp(caption, "Uninstall_Pelmoradrv") == 0) << caption;
     const char* kind = type == (MB_YESNO | MB_ICONQUESTION) ? "Q:"
@@ -158,6 +164,8 @@ protected:
         strcpy(programName, "Uninstall_Pelmoradrv");
         isWow64 = false;
         mainWindow = nullptr;
+        keptPreload = {{"1", "00000407"}};
+        whileAsked = nullptr;
         useMessageHook = true;
         messageHook = AnswerBox;
     }
@@ -203,7 +211,7 @@ protected:
         RegistryValues languages = LanguageLists();
         const std::pair<const char*, bool> pieces[] = {
             {"dll ", !PathExists(dll)},
-            {"lists ", ReadRegistryValues(HKEY_CURRENT_USER, preloadPath) == RegistryValues{{"1", "00000407"}} &&
+            {"lists ", ReadRegistryValues(HKEY_CURRENT_USER, preloadPath) == keptPreload &&
                            ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath).count("d0010407") == 0},
             {"languages ", std::none_of(languages.begin(), languages.end(), ProductValue)},
             {"layout ", !RegistryKeyExists(HKEY_LOCAL_MACHINE, catalogue + product)},
@@ -255,7 +263,7 @@ protected:
     }
 
     std::string base, current, dll, wow64Dll, shortcut, otherFile, pendingDeletion, calls;
-    RegistryValues languagesBefore;
+    RegistryValues languagesBefore, keptPreload;
     HANDLE holder = nullptr;
 };
 
@@ -287,6 +295,22 @@ TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
         {"Substitutes refused", [] { WriteRefusedKey(HKEY_CURRENT_USER, substitutesPath); }, {},
          {"W:Fehler beim Öffnen des Registry-Keys HKEY_CURRENT_USER\\Keyboard Layout\\Substitutes"}, ""},
         {"no", [] {}, {IDNO}, {confirmation, "I:Deinstallation abgebrochen."}, ""},
+        // The user changes the lists in the language settings while the boxes are open.
+        {"a layout added meanwhile",
+         [this] {
+             whileAsked = [] { WriteRegistryValues(HKEY_CURRENT_USER, preloadPath, {{"3", "00000409"}}); };
+             keptPreload = {{"1", "00000407"}, {"2", "00000409"}};
+         },
+         {IDYES}, {confirmation, finalReport}, removed},
+        {"the only layout meanwhile, asked again for the driver file",
+         [this] {
+             DeleteFileA(dll.c_str());
+             whileAsked = [] { Rewrite(HKEY_CURRENT_USER, preloadPath, {{"1", "d0010407"}}); };
+         },
+         {IDYES, IDYES},
+         {confirmation, MissingDll(dll),
+          "W:In den Windows-Spracheinstellungen ist die zu deinstallierende Tastaturbelegung derzeit als einzig*"},
+         "dll "},
         {"yes", [] {}, {IDYES}, {confirmation, finalReport}, removed},
         {"the driver file named in other letter case, no Substitutes, the layout in no list",
          [] {
