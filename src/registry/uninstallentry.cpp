@@ -3,12 +3,25 @@
 #include "registry/registry.h"
 #include "text/convert.h"
 
+namespace {
+
+// True when `name` is not below `list`; a key that cannot be opened is still there.
+bool Missing(HKEY list, const char* name)
+{
+    const HKEY key = OpenKeyRead(list, name);
+    if (key != nullptr)
+        RegCloseKey(key);
+    return key == nullptr && regStatus == ERROR_FILE_NOT_FOUND;
+}
+
+}
+
 bool SetUninstallEntry(const char* entryName, const char* uninstallCommand, const char* displayName,
                        const char* removalPrefix, const char* helpLink, const char* updateInfoUrl,
                        const char* publisher, const char* infoUrl, const char* displayVersion,
                        const char* displayIcon, const char* comments)
 {
-    const HKEY list = CreateKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall", nullptr);
+    const HKEY list = CreateKey(HKEY_LOCAL_MACHINE, uninstallListPath, nullptr);
     if (list == nullptr)
         return false;
     // An empty prefix would match every program's entry: it counts as none.
@@ -21,11 +34,12 @@ bool SetUninstallEntry(const char* entryName, const char* uninstallCommand, cons
             }
         }
     }
-    // A fresh entry holds exactly the values of this call.
-    DeleteKeyTree(list, entryName);
-    if (uninstallCommand == nullptr) {
+    // A fresh entry holds exactly the values of this call; an old one that stays would list a
+    // program with its old command.
+    const bool gone = DeleteKeyTree(list, entryName) || Missing(list, entryName);
+    if (!gone || uninstallCommand == nullptr) {
         RegCloseKey(list);
-        return true;
+        return gone;
     }
     const HKEY entry = CreateKey(list, entryName, nullptr);
     if (entry == nullptr) {

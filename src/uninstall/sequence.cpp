@@ -178,8 +178,12 @@ bool RunUninstall()
     if (chartBaseName[0] != '\0')
         DeleteShortcut(mainWindow, nullptr, chartBaseName, false);
     RemoveProductFolder();
-    SetUninstallEntry(uninstallEntryName, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                      nullptr, nullptr);
+    // An entry that stays would offer to run the uninstaller that was just deleted.
+    if (!SetUninstallEntry(uninstallEntryName, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                           nullptr, nullptr))
+        MsgInfo("Warnung bei Deinstallation von %s:\nFolgender Eintrag in der Liste der installierten Programme "
+                "konnte nicht entfernt werden:\n  HKEY_LOCAL_MACHINE\\%s\\%s",
+                driverDisplayName, uninstallListPath, uninstallEntryName);
     MsgInfo("Folgender Tastatur-Treiber wurde deinstalliert:\n%s", driverDisplayName);
 
     // The running copy cannot delete itself; Windows removes it at the next start. Its wide

@@ -176,6 +176,7 @@ protected:
         // The refused keys first: the sandbox goes only as a whole.
         RegDeleteKeyA(HKEY_CURRENT_USER, substitutesPath);
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, (catalogue + product + "\\gesperrt").c_str());
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, (uninstallList + uninstallEntryName + "\\gesperrt").c_str());
         RegDeleteKeyA(HKEY_CURRENT_USER, (profile + "\\en-US").c_str());
         CloseRegistrySandbox();
         for (const std::string& dll : {std::string(systemInputDll), BuiltProgramPath("input.dll")})
@@ -340,13 +341,14 @@ TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
          "lists languages layout shortcut folder entry wow64-dll "},
         {"WOW64 system directory unknown", fromCurrent(wow64SystemDir), {IDYES}, {confirmation, finalReport}, removed},
         // After the driver file every failure is a warning: lists that cannot be written or read,
-        // a catalogue key that will not go, leftovers in the product folder.
+        // a catalogue key and an uninstall entry that will not go, leftovers in the product folder.
         {"warnings",
          [&] {
              WriteReadOnlyKey(HKEY_CURRENT_USER, preloadPath);
              WriteReadOnlyKey(HKEY_CURRENT_USER, profile + "\\de-CH");
              WriteRefusedKey(HKEY_CURRENT_USER, profile + "\\en-US");
              WriteRefusedKey(HKEY_LOCAL_MACHINE, catalogue + product + "\\gesperrt");
+             WriteRefusedKey(HKEY_LOCAL_MACHINE, uninstallList + uninstallEntryName + "\\gesperrt");
              SetFileAttributesA(pdf.c_str(), FILE_ATTRIBUTE_READONLY);
              MakeFile(Helper("fremd.txt"), 1);
          },
@@ -362,8 +364,11 @@ TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
           "T:Folgende Datei kann nicht gelöscht werden:\n" + pdf + "\n\nFehlercode 5:\n*",
           warning + "Folgende Hilfsdatei konnte nicht gelöscht werden:\n  " + pdf,
           "T:Folgendes Verzeichnis kann nicht gelöscht werden:\n" + std::string(productDir) + "\n\nFehlercode 145:\n*",
-          warning + "Folgendes Hilfsverzeichnis konnte nicht entfernt werden*", finalReport},
-         "dll shortcut entry "},
+          warning + "Folgendes Hilfsverzeichnis konnte nicht entfernt werden*",
+          warning + "Folgender Eintrag in der Liste der installierten Programme konnte nicht entfernt werden:\n  "
+                    "HKEY_LOCAL_MACHINE\\" + uninstallList + uninstallEntryName,
+          finalReport},
+         "dll shortcut "},
     });
 }
 
