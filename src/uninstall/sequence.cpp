@@ -117,6 +117,28 @@ void RemoveCatalogueKey()
     RegCloseKey(catalogue);
 }
 
+// Deletes `name` in `directory` (ending in a separator), warning when it stays; a file that is
+// not there is passed over.
+void DeleteHelperFile(const char* directory, const char* name)
+{
+    char path[2 * MAX_PATH];
+    const bool fits = ComposePath(path, directory, name);
+    if (fits && !FileExists(path, nullptr, &sharedFindData))
+        return;
+    if (!fits || !DeleteFileReported(path, true))
+        MsgInfo("Warnung bei Deinstallation von %s:\nFolgende Hilfsdatei konnte nicht gelöscht werden:\n  %s",
+                driverDisplayName, path);
+}
+
+// The chart's shortcut on the user's desktop. One the user deleted already is no loss; one that
+// stays (read-only, say) is a helper file left behind.
+void RemoveShortcut()
+{
+    char desktop[pathCapacity];
+    if (chartBaseName[0] != '\0' && GetShortcutFolder(desktop, mainWindow, nullptr, false))
+        DeleteHelperFile(desktop, chartShortcutFileName);
+}
+
 void RemoveProductFolder()
 {
     // Without a product folder the helper paths would start at the root of the drive.
@@ -131,15 +153,8 @@ void RemoveProductFolder()
     char directory[MAX_PATH];
     CopyText(directory, MAX_PATH, productDir);
     AddPathSeparator(directory);
-    for (int i = 0; i < helperCount; ++i) {
-        char path[2 * MAX_PATH];
-        const bool fits = ComposePath(path, directory, helperFiles[i]);
-        if (fits && !FileExists(path, nullptr, &sharedFindData))
-            continue;
-        if (!fits || !DeleteFileReported(path, true))
-            MsgInfo("Warnung bei Deinstallation von %s:\nFolgende Hilfsdatei konnte nicht gelöscht werden:\n  %s",
-                    driverDisplayName, path);
-    }
+    for (int i = 0; i < helperCount; ++i)
+        DeleteHelperFile(directory, helperFiles[i]);
     if (!RemoveDirReported(productDir))
         MsgInfo("Warnung bei Deinstallation von %s:\nFolgendes Hilfsverzeichnis konnte nicht entfernt werden "
                 "(möglicherweise ist es nicht leer):\n  %s",
@@ -175,8 +190,7 @@ bool RunUninstall()
     if (!RemoveFromLanguageLists())
         WarnListUpdate();
     RemoveCatalogueKey();
-    if (chartBaseName[0] != '\0')
-        DeleteShortcut(mainWindow, nullptr, chartBaseName, false);
+    RemoveShortcut();
     RemoveProductFolder();
     // An entry that stays would offer to run the uninstaller that was just deleted.
     if (!SetUninstallEntry(uninstallEntryName, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,

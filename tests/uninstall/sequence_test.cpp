@@ -190,8 +190,10 @@ protected:
         RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, sessionManager, "PendingFileRenameOperations");
         pendingDeletion = data;
         RemoveDirectoryTree(base);
-        for (const std::string& file : {dll, wow64Dll, shortcut, otherFile})
+        for (const std::string& file : {dll, wow64Dll, shortcut, otherFile}) {
+            SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
             DeleteFileA(file.c_str());
+        }
     }
     static void Rewrite(HKEY root, const std::string& path, const RegistryValues& values)
     {
@@ -313,8 +315,9 @@ TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
           "W:In den Windows-Spracheinstellungen ist die zu deinstallierende Tastaturbelegung derzeit als einzig*"},
          "dll "},
         {"yes", [] {}, {IDYES}, {confirmation, finalReport}, removed},
-        {"the driver file named in other letter case, no Substitutes, the layout in no list",
-         [] {
+        {"the driver file named in other letter case, no Substitutes, the layout in no list, no shortcut",
+         [this] {
+             DeleteFileA(shortcut.c_str());
              RegDeleteKeyA(HKEY_CURRENT_USER, substitutesPath);
              Rewrite(HKEY_CURRENT_USER, preloadPath, {{"1", "00000407"}, {"2", "00000409"}});
              Rewrite(HKEY_LOCAL_MACHINE, catalogue + product, {{"Layout File", "PELMORADRV.dll"}});
@@ -341,7 +344,8 @@ TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
          "lists languages layout shortcut folder entry wow64-dll "},
         {"WOW64 system directory unknown", fromCurrent(wow64SystemDir), {IDYES}, {confirmation, finalReport}, removed},
         // After the driver file every failure is a warning: lists that cannot be written or read,
-        // a catalogue key and an uninstall entry that will not go, leftovers in the product folder.
+        // a catalogue key, a shortcut and an uninstall entry that will not go, leftovers in the
+        // product folder.
         {"warnings",
          [&] {
              WriteReadOnlyKey(HKEY_CURRENT_USER, preloadPath);
@@ -349,7 +353,8 @@ TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
              WriteRefusedKey(HKEY_CURRENT_USER, profile + "\\en-US");
              WriteRefusedKey(HKEY_LOCAL_MACHINE, catalogue + product + "\\gesperrt");
              WriteRefusedKey(HKEY_LOCAL_MACHINE, uninstallList + uninstallEntryName + "\\gesperrt");
-             SetFileAttributesA(pdf.c_str(), FILE_ATTRIBUTE_READONLY);
+             for (const std::string& file : {shortcut, pdf})
+                 SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY);
              MakeFile(Helper("fremd.txt"), 1);
          },
          {IDYES},
@@ -361,6 +366,8 @@ TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
                     "HKEY_CURRENT_USER\\" + profile + "\\de-CH - 0807:A0010407",
           "W:Warnung:\nFehler beim Löschen des Registry-Keys " + catalogue.substr(0, catalogue.size() - 1) +
               " - a0010407",
+          "T:Folgende Datei kann nicht gelöscht werden:\n" + shortcut + "\n\nFehlercode 5:\n*",
+          warning + "Folgende Hilfsdatei konnte nicht gelöscht werden:\n  " + shortcut,
           "T:Folgende Datei kann nicht gelöscht werden:\n" + pdf + "\n\nFehlercode 5:\n*",
           warning + "Folgende Hilfsdatei konnte nicht gelöscht werden:\n  " + pdf,
           "T:Folgendes Verzeichnis kann nicht gelöscht werden:\n" + std::string(productDir) + "\n\nFehlercode 145:\n*",
@@ -368,7 +375,7 @@ TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
           warning + "Folgender Eintrag in der Liste der installierten Programme konnte nicht entfernt werden:\n  "
                     "HKEY_LOCAL_MACHINE\\" + uninstallList + uninstallEntryName,
           finalReport},
-         "dll shortcut "},
+         "dll "},
     });
 }
 
