@@ -6,10 +6,10 @@
 // Puts a placeholder Pelmoradrv.DLL into the system directory (as a 32-bit installer on 64-bit
 // Windows does: into the native System32 and into SysWOW64), registers a new German
 // catalogue key chosen by AddUserLayout(-1), adds the layout to the user's Preload and
-// Substitutes lists, creates the product folder (with the access list of Program Files) with
-// UNINSTALLER (as Uninstall_Pelmoradrv.exe) and the two chart files, the chart shortcut on the
-// desktop and the uninstall entry, and adds the layout to the user's first language as Settings
-// does. Prints the layout key it used. Exit code 0, or 1 after a message on stderr.
+// Substitutes lists and to the user's first language as Settings does, creates the product
+// folder (with the access list of Program Files) with UNINSTALLER (as Uninstall_Pelmoradrv.exe)
+// and the two chart files, the chart shortcut on the desktop and the uninstall entry. Prints the
+// layout key it used. Exit code 0, or 1 after a message on stderr.
 #include <windows.h>
 
 #include <stdio.h>
@@ -120,6 +120,23 @@ bool AddToLanguageList(const char* key)
     return added;
 }
 
+// The new layout's catalogue key with all its values, or none at all.
+bool RegisterCatalogueKey()
+{
+    char path[MAX_PATH];
+    snprintf(path, sizeof(path), "%s%s", cataloguePath, newKeyName);
+    const HKEY key = CreateKey(HKEY_LOCAL_MACHINE, path, nullptr);
+    if (key == nullptr)
+        return false;
+    const bool complete = SetStringValue(key, "Layout File", driverDllFileName) &&
+                          SetStringValue(key, "Layout Text", "Deutsch (Pelmora AltGrLinks)") &&
+                          SetStringValue(key, "Layout Id", newLayoutId);
+    RegCloseKey(key);
+    if (!complete)
+        DeleteKeyTree(HKEY_LOCAL_MACHINE, path);
+    return complete;
+}
+
 bool RunsUnderWine()
 {
     return GetProcAddress(GetModuleHandleA("ntdll"), "wine_get_version") != nullptr;
@@ -155,17 +172,14 @@ int main(int argc, char** argv)
         return Fail("choosing the layout key");
     if (RunsUnderWine())
         KeepTheUsersDefaultFirst();
+    // The user's lists name the layout only once its catalogue key is complete: a list naming a
+    // missing or half-written key would stay, with no uninstall entry to clean it up. The
+    // language list comes after Preload and Substitutes: input.dll may add to them itself, and
+    // the write-back, computed from the lists as they were read, would undo that.
+    if (!RegisterCatalogueKey())
+        return Fail("registering the catalogue key");
     if (!WriteUserLayoutLists())
         return Fail("writing the layout lists");
-
-    char path[MAX_PATH];
-    snprintf(path, sizeof(path), "%s%s", cataloguePath, newKeyName);
-    const HKEY layoutKey = CreateKey(HKEY_LOCAL_MACHINE, path, nullptr);
-    if (layoutKey == nullptr || !SetStringValue(layoutKey, "Layout File", driverDllFileName) ||
-        !SetStringValue(layoutKey, "Layout Text", "Deutsch (Pelmora AltGrLinks)") ||
-        !SetStringValue(layoutKey, "Layout Id", newLayoutId))
-        return Fail("registering the catalogue key");
-    RegCloseKey(layoutKey);
     if (!AddToLanguageList(newKeyName))
         return Fail("adding the layout to the user's first language");
 

@@ -3,41 +3,72 @@
 #include "registry/registry.h"
 #include "text/convert.h"
 
+namespace {
+
+// True when `name` is not below `list`; a key that cannot be opened is still there.
+bool Missing(HKEY list, const char* name)
+{
+    const HKEY key = OpenKeyRead(list, name);
+    if (key != nullptr)
+        RegCloseKey(key);
+    return key == nullptr && regStatus == ERROR_FILE_NOT_FOUND;
+}
+
+// Deletes every value of an entry's key, so that it holds only what is written next; false when
+// one stays.
+bool DeleteValues(HKEY entry)
+{
+    bool deleted = true;
+    for (int index = CountValues(entry) - 1; index >= 0; --index)
+        deleted = EnumValue(entry, index) && DeleteValue(entry, regValueName) && deleted;
+    return deleted;
+}
+
+}
+
 bool SetUninstallEntry(const char* entryName, const char* uninstallCommand, const char* displayName,
                        const char* removalPrefix, const char* helpLink, const char* updateInfoUrl,
                        const char* publisher, const char* infoUrl, const char* displayVersion,
                        const char* displayIcon, const char* comments)
 {
-    const HKEY list = CreateKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall", nullptr);
+    // An empty name would open the list itself.
+    if (entryName[0] == '\0')
+        return false;
+    const HKEY list = CreateKey(HKEY_LOCAL_MACHINE, uninstallListPath, nullptr);
     if (list == nullptr)
         return false;
-    // An empty prefix would match every program's entry: it counts as none.
+    // An empty prefix would match every program's entry: it counts as none. The entry itself is
+    // left to what follows, so that a rewrite does not lose it first.
     if (removalPrefix != nullptr && removalPrefix[0] != '\0') {
         for (int index = CountSubkeys(list) - 1; index >= 0; --index) {
-            if (EnumSubkey(list, index) && StartsWithNoCase(regKeyName, removalPrefix)) {
+            if (EnumSubkey(list, index) && StartsWithNoCase(regKeyName, removalPrefix) &&
+                !SameTextNoCase(regKeyName, entryName)) {
                 char name[regNameCapacity];
                 CopyText(name, regNameCapacity, regKeyName);
                 DeleteKeyTree(list, name);
             }
         }
     }
-    // A fresh entry holds exactly the values of this call.
-    DeleteKeyTree(list, entryName);
     if (uninstallCommand == nullptr) {
+        // An old entry that stays would list a program with its old command.
+        const bool gone = DeleteKeyTree(list, entryName) || Missing(list, entryName);
         RegCloseKey(list);
-        return true;
+        return gone;
     }
+    // Rewritten in place: an entry that cannot be opened keeps what it had.
     const HKEY entry = CreateKey(list, entryName, nullptr);
     if (entry == nullptr) {
         RegCloseKey(list);
         return false;
     }
+    const bool oldValuesGone = DeleteValues(entry);
+    // Without its name or its command the entry cannot uninstall anything: it goes again.
+    const bool usable = SetStringValue(entry, "DisplayName", displayName != nullptr ? displayName : entryName) &&
+                        SetStringValue(entry, "UninstallString", uninstallCommand);
     const struct {
         const char* name;
         const char* text;
     } values[] = {
-        {"DisplayName", displayName != nullptr ? displayName : entryName},
-        {"UninstallString", uninstallCommand},
         {"HelpLink", helpLink},
         {"URLUpdateInfo", updateInfoUrl},
         {"Publisher", publisher},
@@ -47,10 +78,12 @@ bool SetUninstallEntry(const char* entryName, const char* uninstallCommand, cons
         {"Comments", comments},
     };
     for (const auto& value : values) {
-        if (value.text != nullptr)
+        if (usable && value.text != nullptr)
             SetStringValue(entry, value.name, value.text);
     }
     RegCloseKey(entry);
+    if (!usable)
+        DeleteKeyTree(list, entryName);
     RegCloseKey(list);
-    return true;
+    return usable && oldValuesGone;
 }

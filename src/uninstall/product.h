@@ -6,6 +6,7 @@ const char driverDllBaseName[] = "Pelmoradrv";
 const char driverDllFileName[] = "Pelmoradrv.DLL";
 const char uninstallEntryName[] = "Tastaturbelegung Pelmora AltGrLinks (V3.04)";
 const char chartBaseName[] = "Tastaturbelegung Pelmora Schaubild";  // the desktop shortcut
+const char chartShortcutFileName[] = "Tastaturbelegung Pelmora Schaubild.LNK";  // its file
 const char chartPdfFileName[] = "Tastaturbelegung Pelmora Schaubild.pdf";
 const char chartIconFileName[] = "Tastaturbelegung Pelmora Schaubild.ico";
 const char uninstallerCopyName[] = "Uninstall_Pelmoradrv.exe";

@@ -22,8 +22,9 @@ bool End()
     return false;
 }
 
-// The installation is still whole: refuse with a warning.
-bool RefuseBeforeConfirmation()
+// Reads the user's lists and the catalogue, and refuses with a warning what must not be
+// uninstalled. Called before anything is changed, so that a refusal leaves the installation whole.
+bool Refused()
 {
     if (!LoadLayoutRegistry()) {
         MsgWarning("%s", errorText);
@@ -68,26 +69,31 @@ bool DriverFound(char* path, const char* directory)
            FileExists(path, nullptr, &sharedFindData);
 }
 
-// Deletes the driver DLL; false when the sequence must end with the installation whole.
-bool DeleteDriver()
+// Looks for the driver DLL in the system directory, its path into `path` (2 * MAX_PATH bytes),
+// and asks whether to go on without it; false when the user does not.
+bool DriverFoundOrWaived(char* path, bool* found)
 {
-    char path[2 * MAX_PATH];
-    if (DriverFound(path, systemDir)) {
-        if (!DeleteFileReported(path, true)) {
-            MsgInfo("Fehler bei Deinstallation von %s:\nFolgende Treiberdatei konnte nicht gelöscht werden:\n  %s",
-                    driverDisplayName, path);
-            return false;
-        }
-    } else if (MsgAskYesNo("Problem bei Deinstallation von %s:\nTreiberdatei nicht (mehr) vorhanden:\n  %s\n\n"
-                           "Trotzdem fortfahren?",
-                           driverDisplayName, path) != IDYES) {
+    *found = DriverFound(path, systemDir);
+    return *found || MsgAskYesNo("Problem bei Deinstallation von %s:\nTreiberdatei nicht (mehr) vorhanden:\n  %s\n\n"
+                                 "Trotzdem fortfahren?",
+                                 driverDisplayName, path) == IDYES;
+}
+
+// Deletes the driver DLL at `path` when it was `found`, then its 32-bit copy; false when the
+// sequence must end with the installation whole.
+bool DeleteDriver(const char* path, bool found)
+{
+    if (found && !DeleteFileReported(path, true)) {
+        MsgInfo("Fehler bei Deinstallation von %s:\nFolgende Treiberdatei konnte nicht gelöscht werden:\n  %s",
+                driverDisplayName, path);
         return false;
     }
     if (isWow64) {
         Sleep(100);
+        char copy[2 * MAX_PATH];
         // The 32-bit copy goes without a word: the native one decides the outcome.
-        if (DriverFound(path, wow64SystemDir))
-            DeleteFileA(path);
+        if (DriverFound(copy, wow64SystemDir))
+            DeleteFileA(copy);
     }
     return true;
 }
@@ -111,6 +117,28 @@ void RemoveCatalogueKey()
     RegCloseKey(catalogue);
 }
 
+// Deletes `name` in `directory` (ending in a separator), warning when it stays; a file that is
+// not there is passed over.
+void DeleteHelperFile(const char* directory, const char* name)
+{
+    char path[2 * MAX_PATH];
+    const bool fits = ComposePath(path, directory, name);
+    if (fits && !FileExists(path, nullptr, &sharedFindData))
+        return;
+    if (!fits || !DeleteFileReported(path, true))
+        MsgInfo("Warnung bei Deinstallation von %s:\nFolgende Hilfsdatei konnte nicht gelöscht werden:\n  %s",
+                driverDisplayName, path);
+}
+
+// The chart's shortcut on the user's desktop. One the user deleted already is no loss; one that
+// stays (read-only, say) is a helper file left behind.
+void RemoveShortcut()
+{
+    char desktop[pathCapacity];
+    if (chartBaseName[0] != '\0' && GetShortcutFolder(desktop, mainWindow, nullptr, false))
+        DeleteHelperFile(desktop, chartShortcutFileName);
+}
+
 void RemoveProductFolder()
 {
     // Without a product folder the helper paths would start at the root of the drive.
@@ -125,15 +153,8 @@ void RemoveProductFolder()
     char directory[MAX_PATH];
     CopyText(directory, MAX_PATH, productDir);
     AddPathSeparator(directory);
-    for (int i = 0; i < helperCount; ++i) {
-        char path[2 * MAX_PATH];
-        const bool fits = ComposePath(path, directory, helperFiles[i]);
-        if (fits && !FileExists(path, nullptr, &sharedFindData))
-            continue;
-        if (!fits || !DeleteFileReported(path, true))
-            MsgInfo("Warnung bei Deinstallation von %s:\nFolgende Hilfsdatei konnte nicht gelöscht werden:\n  %s",
-                    driverDisplayName, path);
-    }
+    for (int i = 0; i < helperCount; ++i)
+        DeleteHelperFile(directory, helperFiles[i]);
     if (!RemoveDirReported(productDir))
         MsgInfo("Warnung bei Deinstallation von %s:\nFolgendes Hilfsverzeichnis konnte nicht entfernt werden "
                 "(möglicherweise ist es nicht leer):\n  %s",
@@ -144,13 +165,20 @@ void RemoveProductFolder()
 
 bool RunUninstall()
 {
-    if (RefuseBeforeConfirmation())
+    if (Refused())
         return End();
     if (MsgAskYesNo("Soll folgender Tastatur-Treiber deinstalliert werden?\n\n%s", driverDisplayName) != IDYES) {
         MsgInfo("Deinstallation abgebrochen.");
         return End();
     }
-    if (!DeleteDriver())
+    char dllPath[2 * MAX_PATH];
+    bool dllFound = false;
+    if (!DriverFoundOrWaived(dllPath, &dllFound))
+        return End();
+    // While the questions were open the user may have changed the lists in the language
+    // settings: the removal is computed from the lists as they are after the last answer, so
+    // that only a change made while the DLL is deleted can still be lost.
+    if (Refused() || !DeleteDriver(dllPath, dllFound))
         return End();
     // Only the driver DLL needed the native system directory. From here on the program works as
     // every 32-bit program does; input.dll in particular loads only with redirection on.
@@ -162,11 +190,14 @@ bool RunUninstall()
     if (!RemoveFromLanguageLists())
         WarnListUpdate();
     RemoveCatalogueKey();
-    if (chartBaseName[0] != '\0')
-        DeleteShortcut(mainWindow, nullptr, chartBaseName, false);
+    RemoveShortcut();
     RemoveProductFolder();
-    SetUninstallEntry(uninstallEntryName, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                      nullptr, nullptr);
+    // An entry that stays would offer to run the uninstaller that was just deleted.
+    if (!SetUninstallEntry(uninstallEntryName, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                           nullptr, nullptr))
+        MsgInfo("Warnung bei Deinstallation von %s:\nFolgender Eintrag in der Liste der installierten Programme "
+                "konnte nicht entfernt werden:\n  HKEY_LOCAL_MACHINE\\%s\\%s",
+                driverDisplayName, uninstallListPath, uninstallEntryName);
     MsgInfo("Folgender Tastatur-Treiber wurde deinstalliert:\n%s", driverDisplayName);
 
     // The running copy cannot delete itself; Windows removes it at the next start. Its wide

@@ -1,11 +1,12 @@
 // The uninstallation itself, run by the copy in the temporary directory once its window exists.
 //
 // Checks that the key names this product's installed layout and that the user keeps a layout,
-// asks, then removes the driver DLL, the layout from the user's lists (Preload and Substitutes,
-// then the language lists), its catalogue key, the desktop shortcut, the helper files, the
-// product folder and the uninstall entry. Under WOW64 file-system redirection, switched off by
-// the invocation check, is switched on again once the DLL is dealt with. Nothing is
-// changed before the user's Yes; until the DLL is gone an abort leaves the installation whole;
+// asks (once more when the DLL is missing), checks again on the lists as they are after the last
+// answer, then removes the driver DLL, the layout from the user's lists (Preload and
+// Substitutes, then the language lists), its catalogue key, the desktop shortcut, the helper
+// files, the product folder and the uninstall entry. Under WOW64 file-system redirection,
+// switched off by the invocation check, is switched on again once the DLL is dealt with. Nothing
+// is changed before the user's Yes; until the DLL is gone an abort leaves the installation whole;
 // after that every failure is a warning and the sequence runs to its end.
 #pragma once
 

@@ -44,3 +44,44 @@ TEST(RegistryTest, KeyTreesAndTheUninstallEntryGoAsFarAsTheyCan)
         EXPECT_EQ(name[0] == 'M', RegistryKeyExists(HKEY_LOCAL_MACHINE, list + name)) << name;
     CloseRegistrySandbox();
 }
+
+// An entry is rewritten in place: a refused write leaves the old entry as it was, or none when the
+// new one could not uninstall; each write refused in turn.
+TEST(RegistryTest, UninstallEntryIsWrittenWholeOrSaysSo)
+{
+    OpenRegistrySandbox();
+    const std::string entry = std::string(uninstallListPath) + "\\Pelmora";
+    const RegistryValues old = {{"", "alt"}}, none = {{"<missing>", ""}};
+    RegistryValues full = {{"DisplayName", "Pelmora"}, {"UninstallString", "u.exe"}}, noPublisher = full, mixed;
+    full["Publisher"] = "Verlag";
+    (mixed = full)[""] = "alt";
+    // Writes: the list's key, the entry's key (or its deletion), the old value, the new values.
+    const struct {
+        const char* command;
+        int refused;
+        bool result;
+        RegistryValues values;
+    } cases[] = {{"u.exe", 1, false, old},  {"u.exe", 2, false, old},         {"u.exe", 3, false, mixed},
+                 {"u.exe", 4, false, none}, {"u.exe", 5, false, none},        {"u.exe", 6, true, noPublisher},
+                 {nullptr, 2, false, old},  {nullptr, 0, true, none}};
+    for (const auto& c : cases) {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, entry.c_str());
+        WriteRegistryValues(HKEY_LOCAL_MACHINE, entry, old);
+        regFailingWrite = c.refused;
+        EXPECT_EQ(c.result, SetUninstallEntry("Pelmora", c.command, nullptr, nullptr, nullptr, nullptr, "Verlag",
+                                              nullptr, nullptr, nullptr, nullptr)) << c.refused;
+        regFailingWrite = 0;
+        EXPECT_EQ(c.values, ReadRegistryValues(HKEY_LOCAL_MACHINE, entry)) << c.refused;
+    }
+    EXPECT_TRUE(SetUninstallEntry("Pelmora", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                  nullptr, nullptr)) << "a missing entry is no failure";
+    WriteRegistryValues(HKEY_LOCAL_MACHINE, entry, old);
+    EXPECT_FALSE(SetUninstallEntry("", "u.exe", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                   nullptr)) << "never the list itself";
+    EXPECT_EQ(old, ReadRegistryValues(HKEY_LOCAL_MACHINE, entry));
+    WriteRefusedKey(HKEY_LOCAL_MACHINE, entry);
+    EXPECT_FALSE(SetUninstallEntry("Pelmora", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                   nullptr, nullptr)) << "an entry that cannot be opened is still there";
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, entry.c_str());
+    CloseRegistrySandbox();
+}

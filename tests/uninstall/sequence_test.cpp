@@ -53,12 +53,18 @@ Boxes DllInUse(const std::string& path)
 
 // Each box as its kind and text: "Q:" a question with Yes and No, "I:" an information and "W:" a
 // warning with OK alone, "T:" a file operation's report (a warning under its own caption).
-// Answered from `answers` in order, then with OK.
+// Answered from `answers` in order, then with OK; the user does `whileAsked` before the first
+// answer to a question.
 Boxes shown;
 std::vector<int> answers;
+std::function<void()> whileAsked;
 
 int AnswerBox(HWND, const char* text, const char* caption, UINT type)
 {
+    if (whileAsked && type == (MB_YESNO | MB_ICONQUESTION)) {
+        whileAsked();
+        whileAsked = nullptr;
+    }
     const bool report = strcmp(caption, "Tastaturtreiber-Deinstallation") == 0;
     EXPECT_TRUE(report || strcmp(caption, "Uninstall_Pelmoradrv") == 0) << caption;
     const char* kind = type == (MB_YESNO | MB_ICONQUESTION) ? "Q:"
@@ -158,6 +164,8 @@ protected:
         strcpy(programName, "Uninstall_Pelmoradrv");
         isWow64 = false;
         mainWindow = nullptr;
+        keptPreload = {{"1", "00000407"}};
+        whileAsked = nullptr;
         useMessageHook = true;
         messageHook = AnswerBox;
     }
@@ -168,6 +176,7 @@ protected:
         // The refused keys first: the sandbox goes only as a whole.
         RegDeleteKeyA(HKEY_CURRENT_USER, substitutesPath);
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, (catalogue + product + "\\gesperrt").c_str());
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, (uninstallList + uninstallEntryName + "\\gesperrt").c_str());
         RegDeleteKeyA(HKEY_CURRENT_USER, (profile + "\\en-US").c_str());
         CloseRegistrySandbox();
         for (const std::string& dll : {std::string(systemInputDll), BuiltProgramPath("input.dll")})
@@ -181,8 +190,10 @@ protected:
         RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, sessionManager, "PendingFileRenameOperations");
         pendingDeletion = data;
         RemoveDirectoryTree(base);
-        for (const std::string& file : {dll, wow64Dll, shortcut, otherFile})
+        for (const std::string& file : {dll, wow64Dll, shortcut, otherFile}) {
+            SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
             DeleteFileA(file.c_str());
+        }
     }
     static void Rewrite(HKEY root, const std::string& path, const RegistryValues& values)
     {
@@ -203,7 +214,7 @@ protected:
         RegistryValues languages = LanguageLists();
         const std::pair<const char*, bool> pieces[] = {
             {"dll ", !PathExists(dll)},
-            {"lists ", ReadRegistryValues(HKEY_CURRENT_USER, preloadPath) == RegistryValues{{"1", "00000407"}} &&
+            {"lists ", ReadRegistryValues(HKEY_CURRENT_USER, preloadPath) == keptPreload &&
                            ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath).count("d0010407") == 0},
             {"languages ", std::none_of(languages.begin(), languages.end(), ProductValue)},
             {"layout ", !RegistryKeyExists(HKEY_LOCAL_MACHINE, catalogue + product)},
@@ -255,7 +266,7 @@ protected:
     }
 
     std::string base, current, dll, wow64Dll, shortcut, otherFile, pendingDeletion, calls;
-    RegistryValues languagesBefore;
+    RegistryValues languagesBefore, keptPreload;
     HANDLE holder = nullptr;
 };
 
@@ -287,9 +298,26 @@ TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
         {"Substitutes refused", [] { WriteRefusedKey(HKEY_CURRENT_USER, substitutesPath); }, {},
          {"W:Fehler beim Öffnen des Registry-Keys HKEY_CURRENT_USER\\Keyboard Layout\\Substitutes"}, ""},
         {"no", [] {}, {IDNO}, {confirmation, "I:Deinstallation abgebrochen."}, ""},
+        // The user changes the lists in the language settings while the boxes are open.
+        {"a layout added meanwhile",
+         [this] {
+             whileAsked = [] { WriteRegistryValues(HKEY_CURRENT_USER, preloadPath, {{"3", "00000409"}}); };
+             keptPreload = {{"1", "00000407"}, {"2", "00000409"}};
+         },
+         {IDYES}, {confirmation, finalReport}, removed},
+        {"the only layout meanwhile, asked again for the driver file",
+         [this] {
+             DeleteFileA(dll.c_str());
+             whileAsked = [] { Rewrite(HKEY_CURRENT_USER, preloadPath, {{"1", "d0010407"}}); };
+         },
+         {IDYES, IDYES},
+         {confirmation, MissingDll(dll),
+          "W:In den Windows-Spracheinstellungen ist die zu deinstallierende Tastaturbelegung derzeit als einzig*"},
+         "dll "},
         {"yes", [] {}, {IDYES}, {confirmation, finalReport}, removed},
-        {"the driver file named in other letter case, no Substitutes, the layout in no list",
-         [] {
+        {"the driver file named in other letter case, no Substitutes, the layout in no list, no shortcut",
+         [this] {
+             DeleteFileA(shortcut.c_str());
              RegDeleteKeyA(HKEY_CURRENT_USER, substitutesPath);
              Rewrite(HKEY_CURRENT_USER, preloadPath, {{"1", "00000407"}, {"2", "00000409"}});
              Rewrite(HKEY_LOCAL_MACHINE, catalogue + product, {{"Layout File", "PELMORADRV.dll"}});
@@ -316,14 +344,17 @@ TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
          "lists languages layout shortcut folder entry wow64-dll "},
         {"WOW64 system directory unknown", fromCurrent(wow64SystemDir), {IDYES}, {confirmation, finalReport}, removed},
         // After the driver file every failure is a warning: lists that cannot be written or read,
-        // a catalogue key that will not go, leftovers in the product folder.
+        // a catalogue key, a shortcut and an uninstall entry that will not go, leftovers in the
+        // product folder.
         {"warnings",
          [&] {
              WriteReadOnlyKey(HKEY_CURRENT_USER, preloadPath);
              WriteReadOnlyKey(HKEY_CURRENT_USER, profile + "\\de-CH");
              WriteRefusedKey(HKEY_CURRENT_USER, profile + "\\en-US");
              WriteRefusedKey(HKEY_LOCAL_MACHINE, catalogue + product + "\\gesperrt");
-             SetFileAttributesA(pdf.c_str(), FILE_ATTRIBUTE_READONLY);
+             WriteRefusedKey(HKEY_LOCAL_MACHINE, uninstallList + uninstallEntryName + "\\gesperrt");
+             for (const std::string& file : {shortcut, pdf})
+                 SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY);
              MakeFile(Helper("fremd.txt"), 1);
          },
          {IDYES},
@@ -335,11 +366,16 @@ TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
                     "HKEY_CURRENT_USER\\" + profile + "\\de-CH - 0807:A0010407",
           "W:Warnung:\nFehler beim Löschen des Registry-Keys " + catalogue.substr(0, catalogue.size() - 1) +
               " - a0010407",
+          "T:Folgende Datei kann nicht gelöscht werden:\n" + shortcut + "\n\nFehlercode 5:\n*",
+          warning + "Folgende Hilfsdatei konnte nicht gelöscht werden:\n  " + shortcut,
           "T:Folgende Datei kann nicht gelöscht werden:\n" + pdf + "\n\nFehlercode 5:\n*",
           warning + "Folgende Hilfsdatei konnte nicht gelöscht werden:\n  " + pdf,
           "T:Folgendes Verzeichnis kann nicht gelöscht werden:\n" + std::string(productDir) + "\n\nFehlercode 145:\n*",
-          warning + "Folgendes Hilfsverzeichnis konnte nicht entfernt werden*", finalReport},
-         "dll shortcut entry "},
+          warning + "Folgendes Hilfsverzeichnis konnte nicht entfernt werden*",
+          warning + "Folgender Eintrag in der Liste der installierten Programme konnte nicht entfernt werden:\n  "
+                    "HKEY_LOCAL_MACHINE\\" + uninstallList + uninstallEntryName,
+          finalReport},
+         "dll "},
     });
 }
 
