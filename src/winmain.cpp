@@ -34,6 +34,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
 // not know that the linker starts the program here.
 extern "C" __attribute__((used)) void WinMainCRTStartup()
 {
+    // First, before anything can load a DLL on demand (the display set-up, the boxes, the shell's
+    // objects): so far only the imports are loaded, and Windows takes those from its system
+    // directory whatever the search order.
+    RestrictDllSearch();
     // The x87 unit's full precision, as the start-up code sets it: the date arithmetic is tested so.
     __asm__ __volatile__("fninit");
     STARTUPINFOA startup;

@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "fs/shell.h"
 #include "shell/startup.h"
 #include "text/convert.h"
 #include "text/msgbox.h"
@@ -220,9 +221,19 @@ bool ProbeEnvironment()
     GetUserNameW(userNameW, &length);
     DeriveNameForms(length, userNameW, userNameA, userNameUtf8, &userNameAnsiSafe);
 
+    // The network provider's DLL is not one that Windows always takes from its system directory:
+    // imported, it would be looked for beside the program first.
     length = MAX_PATH;
     netUserNameW[0] = L'\0';
-    WNetGetUserW(nullptr, netUserNameW, &length);
+    const HMODULE mpr = LoadSystemDll(L"mpr.dll");
+    if (mpr != nullptr) {
+        typedef DWORD(WINAPI * WNetGetUserFunction)(LPCWSTR, LPWSTR, LPDWORD);
+        const auto getUser =
+            reinterpret_cast<WNetGetUserFunction>(reinterpret_cast<void*>(GetProcAddress(mpr, "WNetGetUserW")));
+        if (getUser != nullptr)
+            getUser(nullptr, netUserNameW, &length);
+        FreeLibrary(mpr);
+    }
     DeriveNameForms(length, netUserNameW, netUserNameA, netUserNameUtf8, &netUserNameAnsiSafe);
 
     lstrcpynA(netUserNameLower, netUserNameA, MAX_PATH);

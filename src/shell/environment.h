@@ -53,7 +53,8 @@ extern bool netUserNameAnsiSafe;
 extern char netUserNameLower[MAX_PATH];  // netUserNameA in lower case
 extern bool sameUser;                    // both UTF-16 names equal, case ignored
 
-// Fills every global above; needs appInstance. Returns true.
+// Fills every global above; needs appInstance, and under WOW64 redirection on (the network user
+// name's DLL is loaded from the system directory for the call). Returns true.
 bool ProbeEnvironment();
 
 // Splits a UTF-16 command line into argCount, argTableWide, argTable and cmdLineTail (whose

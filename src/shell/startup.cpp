@@ -107,15 +107,30 @@ void SetUpDisplay()
         SelectProgramPalette();
 }
 
+namespace {
+
+// Looked up at run time: a program that imports a function the system lacks does not start.
+template <typename Function>
+Function KernelFunction(const char* name)
+{
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32"), name)));
+}
+
+}
+
+void RestrictDllSearch()
+{
+    // Windows 7 without its loader update lacks the function.
+    const auto setDefaultDllDirectories = KernelFunction<BOOL(WINAPI*)(DWORD)>("SetDefaultDllDirectories");
+    if (setDefaultDllDirectories != nullptr)
+        setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
 bool ProbeWow64()
 {
-    typedef BOOL(WINAPI * IsWow64ProcessFunction)(HANDLE, PBOOL);
     BOOL result = FALSE;
-    // Looked up at run time: systems before XP SP2 lack the function and would refuse to load
-    // a program that imports it.
-    const HMODULE kernel = GetModuleHandleA("kernel32");
-    const auto isWow64Process =
-        reinterpret_cast<IsWow64ProcessFunction>(reinterpret_cast<void*>(GetProcAddress(kernel, "IsWow64Process")));
+    // Systems before XP SP2 lack the function.
+    const auto isWow64Process = KernelFunction<BOOL(WINAPI*)(HANDLE, PBOOL)>("IsWow64Process");
     if (isWow64Process != nullptr)
         isWow64Process(GetCurrentProcess(), &result);
     return result != FALSE;

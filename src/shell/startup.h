@@ -1,9 +1,9 @@
 // The program's spine: the process-wide globals of the shell, the display set-up with its
 // palette, the cursors, the message loop and the one way out.
 //
-// WinMain sets up the display, probes WOW64 and runs the start-up steps in order; the first
-// step that returns false ends the program through ShutDown with exit code 0. One thread reads
-// and writes everything here.
+// The entry point first restricts where DLLs are loaded from; WinMain sets up the display,
+// probes WOW64 and runs the start-up steps in order; the first step that returns false ends the
+// program through ShutDown with exit code 0. One thread reads and writes everything here.
 #pragma once
 
 #include <windows.h>
@@ -44,6 +44,12 @@ void SetUpDisplay();
 // Creates appPalette, selects it into displayDC as a background palette (keeping
 // previousPalette) and realises it.
 void SelectProgramPalette();
+
+// Where the system can (SetDefaultDllDirectories), makes every later load of a DLL by a name that
+// does not say where to look search the system directory alone: never the program's folder, the
+// current directory or PATH, where an unelevated process may plant one. For the whole process and
+// for good; the first thing the program does. Elsewhere nothing.
+void RestrictDllSearch();
 
 // True when this 32-bit process runs under WOW64; false also when the system cannot tell.
 bool ProbeWow64();

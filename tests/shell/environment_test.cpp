@@ -33,4 +33,14 @@ TEST(CommandLineTest, SplitsOnBlanksAndQuotesOnlyIntoThirtyWordsOfUpTo259Units)
     FreeCommandLineCopies();
 }
 
+// Under Wine, as without a network logon, the network user is the logged-on user. The network
+// provider's DLL is loaded for the call alone, never imported.
+TEST(EnvironmentTest, NamesTheNetworkUserAndLetsItsDllGo)
+{
+    ProbeEnvironment();
+    EXPECT_TRUE(netUserNameW[0] != L'\0' && sameUser);
+    EXPECT_EQ(nullptr, GetModuleHandleA("mpr.dll"));
+    FreeCommandLineCopies();
+}
+
 }
