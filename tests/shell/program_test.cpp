@@ -16,9 +16,10 @@ const wchar_t sessionManager[] = L"System\\CurrentControlSet\\Control\\Session M
 
 // The installer sets the product up as on a user's machine; the uninstall entry's command starts
 // the installed uninstaller, which copies itself into the temporary folder `temp` and ends; the
-// copy, which must land in `copyFolder`, asks, uninstalls and reports in real boxes. Under WOW64
-// the installer puts the DLL into both system folders and the entry into the 32-bit view. The
-// installer adds the layout to a language list of a fresh profile, as Settings would.
+// copy, which must land in a new folder of its own directly in `copyFolder`, asks, uninstalls
+// and reports in real boxes. Under WOW64 the installer puts the DLL into both system folders and
+// the entry into the 32-bit view. The installer adds the layout to a language list of a fresh
+// profile, as Settings would.
 void UninstallWhatTheInstallerInstalled(const std::wstring& temp, const std::wstring& copyFolder)
 {
     const bool wow64 = RunsUnderWow64();
@@ -30,7 +31,6 @@ void UninstallWhatTheInstallerInstalled(const std::wstring& temp, const std::wst
     // Under WOW64 this process sees SysWOW64 as System32, and the native one as Sysnative.
     std::vector<std::string> installed = {folder, std::string(desktop) + "\\Tastaturbelegung Pelmora Schaubild.LNK",
                                           "C:\\windows\\system32\\Pelmoradrv.DLL"};
-    const std::wstring copy = copyFolder + L"Uninstall_Pelmoradrv.exe";
     // A same-named entry in the 64-bit view is another program's.
     if (wow64) {
         installed.push_back("C:\\windows\\sysnative\\Pelmoradrv.DLL");
@@ -78,16 +78,21 @@ void UninstallWhatTheInstallerInstalled(const std::wstring& temp, const std::wst
     EXPECT_EQ(RegistryValues(), ReadRegistryValues(HKEY_CURRENT_USER, german)) << "the language itself stays";
     EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, entry));
     EXPECT_EQ(wow64, RegistryKeyExists(HKEY_LOCAL_MACHINE, entry, KEY_WOW64_64KEY));
-    // The copy stays until Windows starts again and deletes it; the entry is taken back, or Wine
-    // would act on it at its next start.
-    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(copy.c_str()));
+    // The copy stays until Windows starts again and deletes it; it is deleted here and the entry
+    // taken back, or Wine would act on it at its next start.
     wchar_t pending[2 * MAX_PATH] = L"";
     DWORD size = sizeof(pending) - sizeof(wchar_t);
     RegGetValueW(HKEY_LOCAL_MACHINE, sessionManager, L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr,
                  pending, &size);
-    EXPECT_EQ(0, _wcsicmp((L"\\??\\" + copy).c_str(), pending)) << testing::PrintToString(std::wstring(pending));
     RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, sessionManager, L"PendingFileRenameOperations");
-    DeleteFileW(copy.c_str());
+    const std::wstring copy = pending;
+    const std::wstring copyDir = copy.substr(0, copy.rfind(L'\\'));
+    const std::wstring name = copyDir.substr(copyDir.rfind(L'\\') + 1);
+    EXPECT_EQ(0, _wcsicmp((L"\\??\\" + copyFolder + name + L"\\Uninstall_Pelmoradrv.exe").c_str(), pending));
+    EXPECT_TRUE(name.size() == 24 && name.compare(0, 8, L"Pelmora-") == 0 &&
+                wcsspn(name.c_str() + 8, L"0123456789ABCDEF") == 16)
+        << testing::PrintToString(copy);
+    EXPECT_TRUE(DeleteFileW(copy.c_str() + 4) && RemoveDirectoryW(copyDir.c_str() + 4)) << GetLastError();
     if (wow64)
         RegDeleteKeyExA(HKEY_LOCAL_MACHINE, entry.c_str(), KEY_WOW64_64KEY, 0);
 }
@@ -101,7 +106,7 @@ TEST(Program, UninstallsWhatTheInstallerInstalled)
     GetTempPathW(MAX_PATH, ownTemp);
     const std::wstring turkish = std::wstring(ownTemp) + L"Do\u011Fan";
     ASSERT_TRUE(CreateDirectoryW(turkish.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) << GetLastError();
-    // The temporary folder given to the uninstaller, and where the copy lands.
+    // The temporary folder given to the uninstaller, and where the copy's folder lands.
     const std::wstring cases[][2] = {{ownTemp, ownTemp},
                                      {turkish, turkish + L"\\"},
                                      {std::wstring(ownTemp) + L"Do\u011Fan-fehlt", L"C:\\windows\\"}};
