@@ -80,15 +80,11 @@ bool CheckInvocation()
                          sysErrorText);
         return EndAfterRelocation(copyRefusal);
     }
-    const char* fileName = modulePath;
-    for (const char* c = modulePath; *c != '\0'; ++c) {
-        if (*c == ':' || IsPathSeparator(*c))
-            fileName = c + 1;
-    }
-    // The folder is new, so nothing there is replaced.
+    // Always the product's own name: started through its short form the program would be
+    // named UNINST~1.EXE. The folder is new, so nothing there is replaced.
     const char* warning = nullptr;
     char target[2 * MAX_PATH];
-    if (!ComposePath(target, copyDir, fileName) || !CopyFileReported(modulePath, target, true, false))
+    if (!ComposePath(target, copyDir, uninstallerCopyName) || !CopyFileReported(modulePath, target, true, false))
         warning = copyRefusal;
     else if (!LaunchProgram(target, argTable[0], nullptr))
         warning = "Deinstallationsprogramm kann Kopie im temporären Verzeichnis nicht starten, um sein Original "

@@ -424,7 +424,7 @@ TEST_F(SequenceTest, InvocationMovesToTheTemporaryDirectoryOrSaysWhyNot)
                 CopyFileA(BuiltProgramPath("recordinput.dll").c_str(), (copyFolder + "\\kopie.dll").c_str(), FALSE));
     const HINSTANCE copy = LoadLibraryA((copyFolder + "\\kopie.dll").c_str());
     const HINSTANCE library = GetModuleHandleA("kernel32.dll");
-    const std::string target = temp + "Pelmora-*\\kernel32.dll";
+    const std::string target = temp + "Pelmora-*\\Uninstall_Pelmoradrv.exe";
     const std::string badKey = "W:Deinstallationsprogramm nicht mit gültigem Registry-Key für die Tastatur aufgerufen (";
     const struct {
         const char* key;  // the one argument; none when null
