@@ -86,7 +86,9 @@ bool CheckInvocation()
     char target[2 * MAX_PATH];
     if (!ComposePath(target, copyDir, uninstallerCopyName) || !CopyFileReported(modulePath, target, true, false))
         warning = copyRefusal;
-    else if (!LaunchProgram(target, argTable[0], nullptr))
+    // Its own folder as current directory: an inherited one, the product folder say, could
+    // not be removed while the copy runs.
+    else if (!LaunchProgram(target, argTable[0], copyDir))
         warning = "Deinstallationsprogramm kann Kopie im temporären Verzeichnis nicht starten, um sein Original "
                   "löschen zu können";
     CloseHandle(hold);

@@ -3,11 +3,11 @@
 //
 // The installed uninstaller cannot delete its own file or folder, so it copies itself as
 // uninstallerCopyName into a new folder of its own in the user's temporary directory, which only
-// administrators may change (CreatePrivateDir), starts the copy there with the same key, and ends;
-// the copy does the work. A temporary directory that the ANSI calls cannot name is reached by its
-// short form, or replaced by the Windows directory (GetTempDir). The copy recognises itself by
-// running from such a folder directly in that same directory; a program started from anywhere else
-// is the installed uninstaller.
+// administrators may change (CreatePrivateDir), starts the copy there with the same key and in that
+// folder, and ends; the copy does the work. A temporary directory that the ANSI calls cannot name
+// is reached by its short form, or replaced by the Windows directory (GetTempDir). The copy
+// recognises itself by running from such a folder directly in that same directory; a program
+// started from anywhere else is the installed uninstaller.
 #pragma once
 
 #include <windows.h>

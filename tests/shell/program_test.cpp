@@ -17,9 +17,10 @@ const wchar_t sessionManager[] = L"System\\CurrentControlSet\\Control\\Session M
 // The installer sets the product up as on a user's machine; the uninstall entry's command starts
 // the installed uninstaller, which copies itself into the temporary folder `temp` and ends; the
 // copy, which must land in a new folder of its own directly in `copyFolder`, asks, uninstalls
-// and reports in real boxes. Under WOW64 the installer puts the DLL into both system folders and
-// the entry into the 32-bit view. The installer adds the layout to a language list of a fresh
-// profile, as Settings would.
+// and reports in real boxes, also when the installed uninstaller was started in the product
+// folder. Under WOW64 the installer puts the DLL into both system folders and the entry into the
+// 32-bit view. The installer adds the layout to a language list of a fresh profile, as Settings
+// would.
 void UninstallWhatTheInstallerInstalled(const std::wstring& temp, const std::wstring& copyFolder)
 {
     const bool wow64 = RunsUnderWow64();
@@ -55,7 +56,7 @@ void UninstallWhatTheInstallerInstalled(const std::wstring& temp, const std::wst
     GetTempPathW(MAX_PATH, ownTemp);
     for (const wchar_t* name : {L"TEMP", L"TMP"})
         SetEnvironmentVariableW(name, temp.c_str());
-    EXPECT_EQ(0, RunProgram(command)) << "the installed uninstaller ends at once";
+    EXPECT_EQ(0, RunProgram(command, folder.c_str())) << "the installed uninstaller ends at once";
     for (const wchar_t* name : {L"TEMP", L"TMP"})
         SetEnvironmentVariableW(name, ownTemp);
     const std::string records = FinishBoxDriver(driver);

@@ -404,9 +404,9 @@ TEST_F(SequenceTest, UnderWow64TheNativeDllDecides)
 }
 
 // A key that cannot be the product's is refused before anything else. The installed uninstaller
-// hands over to a copy of itself in a new folder of the temporary directory; the copy knows itself
-// by that folder in any letter case. A copy that does not go ahead leaves no folder. Every refusal
-// on the way leaves System32 redirected again.
+// hands over to a copy of itself in a new folder of the temporary directory, where it starts the
+// copy; the copy knows itself by that folder in any letter case. A copy that does not go ahead
+// leaves no folder. Every refusal on the way leaves System32 redirected again.
 TEST_F(SequenceTest, InvocationMovesToTheTemporaryDirectoryOrSaysWhyNot)
 {
     char savedTmp[MAX_PATH] = "";
@@ -442,8 +442,8 @@ TEST_F(SequenceTest, InvocationMovesToTheTemporaryDirectoryOrSaysWhyNot)
               "fehlt\\\n\nFehlercode 3:*",
           start + "nicht in ein temporäres Verzeichnis kopiert werden, um sein Original löschen zu können"}},
         {"d0010407", temp, library,
-         {"W:Folgender Programmstart konnte nicht durchgeführt werden:\nDatei: " + target +
-              "\nAusführen in: <NULL>\nParameter: d0010407\n\n*",
+         {"W:Folgender Programmstart konnte nicht durchgeführt werden:\nDatei: " + target + "\nAusführen in: " + temp +
+              "Pelmora-*\\\nParameter: d0010407\n\n*",
           start + "Kopie im temporären Verzeichnis nicht starten, um sein Original löschen zu können"}},
     };
     for (const auto& c : cases) {
