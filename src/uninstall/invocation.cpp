@@ -1,6 +1,7 @@
 #include "uninstall/invocation.h"
 
 #include <string.h>
+#include <wchar.h>
 
 #include "fs/fileops.h"
 #include "fs/shell.h"
@@ -23,6 +24,10 @@ const char copyRefusal[] =
 
 // Names the copy's folder in the temporary directory, followed by random digits.
 const char copyFolderPrefix[] = "Pelmora-";
+
+// The copy's own path in its long form, wide: outside the code page an ANSI name would be a
+// look-alike of another. Empty in the installed uninstaller.
+WCHAR copyPath[pathCapacity];
 
 bool RefuseKey(const char* reason)
 {
@@ -68,6 +73,7 @@ bool CheckInvocation()
         return EndAfterRelocation(copyRefusal);
 
     if (InPrivateDir(running, tempDir, copyFolderPrefix)) {
+        wcscpy(copyPath, running);
         FormatInto(windowTitle, MAX_PATH, "%s V%s - Tastaturtreiber-Deinstallation", programName, programVersion);
         return true;
     }
@@ -97,4 +103,17 @@ bool CheckInvocation()
         RemoveDirectoryA(copyDir);
     }
     return EndAfterRelocation(warning);
+}
+
+void ScheduleCopyRemoval()
+{
+    if (copyPath[0] == L'\0')
+        return;
+    // The folder after its file: by its turn it is empty and can go.
+    WCHAR folder[pathCapacity];
+    wcscpy(folder, copyPath);
+    *wcsrchr(folder, L'\\') = L'\0';
+    MoveFileExW(copyPath, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    MoveFileExW(folder, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    copyPath[0] = L'\0';
 }

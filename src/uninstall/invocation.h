@@ -17,3 +17,7 @@
 // after a refusal, and in the installed uninstaller once it has started its copy (or failed to,
 // with a warning, leaving no folder behind). Always sets centerWindow.
 bool CheckInvocation();
+
+// In the copy, schedules its file and then its folder for deletion at the next restart: a
+// running program cannot delete itself. Elsewhere, and on a second call, nothing.
+void ScheduleCopyRemoval();
