@@ -144,8 +144,9 @@ if [ "$screens" = demo ]; then
     rm -f "$shots"/*.ready "$shots"/*.shot
     sed 's/^/    /' "$shots/boxes.txt"
 fi
-# The copy in the temporary directory works on after the installed uninstaller has ended.
-while pgrep -f 'Temp.Uninstall_Pelmoradrv.exe' >/dev/null; do sleep 0.2; done
+# The copy in its folder in the temporary directory works on after the installed uninstaller
+# has ended.
+while pgrep -f 'Temp.Pelmora-[0-9A-F]{16}.Uninstall_Pelmoradrv.exe' >/dev/null; do sleep 0.2; done
 show "After uninstalling"
 
 problems=()

@@ -11,9 +11,9 @@ std::string ReadWholeFile(const std::string& path);  // empty when it cannot be 
 // Waits up to `milliseconds` for the file to exist with at least `lines` line feeds in it.
 bool WaitForFileLines(const std::string& path, int lines, DWORD milliseconds);
 std::string ScratchFile(const char* name);  // in the prefix's temporary directory, deleted first
-// Runs a program with the current environment; its exit code, -1 when it could not start,
-// non-zero when it did not end within 20 seconds.
-long RunProgram(std::string commandLine);
+// Runs a program with the current environment, in `directory` when given; its exit code, -1
+// when it could not start, non-zero when it did not end within 20 seconds.
+long RunProgram(std::string commandLine, const char* directory = nullptr);
 
 // boxdriver.exe in its own process, answering real boxes in order ("YES", "OK NO").
 struct BoxDriver {

@@ -184,3 +184,57 @@ cleanup:
     free(pNewACL);
     return granted;
 }
+
+bool BuildAdminOnlyDescriptor(PSID userSID, SECURITY_DESCRIPTOR* newSD, PACL acl)
+{
+    // The owner's implicit rights are READ_CONTROL and WRITE_DAC: an owner who is the user (where
+    // the system makes the creator the owner) could otherwise open the list to themselves.
+    const DWORD readAndRun = FILE_GENERIC_READ | FILE_GENERIC_EXECUTE;
+    const struct {
+        WELL_KNOWN_SID_TYPE type;
+        DWORD access;
+    } wellKnown[] = {
+        {WinLocalSystemSid, FILE_ALL_ACCESS},
+        {WinBuiltinAdministratorsSid, FILE_ALL_ACCESS},
+        {WinCreatorOwnerRightsSid, readAndRun},
+    };
+    const DWORD inherit = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+    if (SysFailed(InitializeAcl(acl, adminOnlyAclCapacity, ACL_REVISION), "InitializeAcl failed"))
+        return false;
+    for (const auto& entry : wellKnown) {
+        DWORD sid[SECURITY_MAX_SID_SIZE / sizeof(DWORD)];
+        DWORD sidSize = sizeof(sid);
+        if (SysFailed(CreateWellKnownSid(entry.type, nullptr, sid, &sidSize), "CreateWellKnownSid (%d) failed",
+                      entry.type) ||
+            SysFailed(AddAccessAllowedAceEx(acl, ACL_REVISION, inherit, entry.access, sid),
+                      "AddAccessAllowedAce failed"))
+            return false;
+    }
+    return !SysFailed(AddAccessAllowedAceEx(acl, ACL_REVISION, inherit, readAndRun, userSID),
+                      "AddAccessAllowedAce failed") &&
+           !SysFailed(InitializeSecurityDescriptor(newSD, SECURITY_DESCRIPTOR_REVISION),
+                      "InitializeSecurityDescriptor failed") &&
+           !SysFailed(SetSecurityDescriptorDacl(newSD, TRUE, acl, FALSE), "SetSecurityDescriptorDacl failed") &&
+           !SysFailed(SetSecurityDescriptorControl(newSD, SE_DACL_PROTECTED, SE_DACL_PROTECTED),
+                      "SetSecurityDescriptorControl failed");
+}
+
+bool CreateAdminOnlyDirectory(const char* path)
+{
+    HANDLE token = nullptr;
+    if (SysFailed(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token), "OpenProcessToken failed"))
+        return false;
+    union {
+        TOKEN_USER user;
+        DWORD storage[(sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE) / sizeof(DWORD) + 1];
+    } owner;
+    DWORD size = 0;
+    const bool known = !SysFailed(GetTokenInformation(token, TokenUser, &owner, sizeof(owner), &size),
+                                  "GetTokenInformation failed");
+    CloseHandle(token);
+    DWORD acl[adminOnlyAclCapacity / sizeof(DWORD)];
+    SECURITY_DESCRIPTOR descriptor;
+    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), &descriptor, FALSE};
+    return known && BuildAdminOnlyDescriptor(owner.user.User.Sid, &descriptor, reinterpret_cast<PACL>(acl)) &&
+           !SysFailed(CreateDirectoryA(path, &attributes), "CreateDirectory failed");
+}

@@ -1,4 +1,5 @@
-// Widening the access list of a file or directory.
+// Widening the access list of a file or directory, and folders that only administrators may
+// change.
 //
 // A grant gives one account, or Everyone, a set of rights: the account's explicit entries are
 // replaced by one allow entry, while every other explicit entry, every inherited entry and the
@@ -29,3 +30,19 @@ bool BuildGrantDescriptor(PSECURITY_DESCRIPTOR fileSD, PSID userSID, DWORD acces
 // Grants `accessMask` on the file or directory `path` to `account`, or to Everyone when it is
 // null; true when the new access list was written. A failure leaves the object as it was.
 bool GrantAccess(const char* path, const char* account, DWORD accessMask, int inheritable);
+
+// Room for the access list of BuildAdminOnlyDescriptor: its header and four allow entries.
+const int adminOnlyAclCapacity = sizeof(ACL) + 4 * (sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD) + SECURITY_MAX_SID_SIZE);
+
+// Builds into `newSD` (absolute, in the caller's storage) an access list in `acl`
+// (adminOnlyAclCapacity bytes, DWORD-aligned) for a folder whose programs run elevated:
+// SYSTEM and Administrators have full control; `userSID` and the folder's owner may only read
+// and run, whoever the owner is (an OWNER RIGHTS entry takes the implicit right to change the
+// list). Every entry is inherited by files and subfolders made inside; the list is protected,
+// so nothing of the parent's comes in. No owner is set. False with the step recorded.
+bool BuildAdminOnlyDescriptor(PSID userSID, SECURITY_DESCRIPTOR* newSD, PACL acl);
+
+// Creates the directory `path` with the access list above for the user of the process's token;
+// false with the step recorded, the system error captured (ERROR_ALREADY_EXISTS when something
+// of that name is there already, which is never taken over).
+bool CreateAdminOnlyDirectory(const char* path);

@@ -1,11 +1,14 @@
 #include "fs/shell.h"
 
+#include <ntsecapi.h>
 #include <shlobj.h>
 #include <string.h>
 #include <wchar.h>
 
+#include "fs/access.h"
 #include "fs/lookup.h"
 #include "text/convert.h"
+#include "text/format.h"
 
 bool isWow64;
 HWND ownerWindow;
@@ -109,6 +112,16 @@ void MakeLongForm(WCHAR* path)
     const DWORD length = GetLongPathNameW(path, longForm, pathCapacity);
     if (length > 0 && length < static_cast<DWORD>(pathCapacity))
         wcscpy(path, longForm);
+}
+
+// Ends `path` before its last backslash; the name behind it, or null when there is none.
+const WCHAR* CutLastName(WCHAR* path)
+{
+    WCHAR* separator = wcsrchr(path, L'\\');
+    if (separator == nullptr)
+        return nullptr;
+    *separator = L'\0';
+    return separator + 1;
 }
 
 // Program Files, or the Windows directory's "Programme" where the shell does not know it.
@@ -270,22 +283,59 @@ bool GetTempDir(char* path)
     return false;
 }
 
-bool RunsFromDirectory(const char* directory)
+HANDLE CreatePrivateDir(char* path, const char* parent, const char* prefix)
 {
-    WCHAR module[pathCapacity];
+    path[0] = '\0';
+    for (int attempt = 0; attempt < privateNameAttempts; ++attempt) {
+        DWORD random[privateNameDigits / 8];  // eight digits each
+        char candidate[2 * pathCapacity];
+        if (SysFailed(RtlGenRandom(random, sizeof(random)), "RtlGenRandom failed"))
+            return nullptr;
+        FormatInto(candidate, sizeof(candidate), "%s%s%08lX%08lX\\", parent, prefix, random[0], random[1]);
+        // Cut, the name would be another folder's.
+        if (strlen(candidate) >= static_cast<size_t>(pathCapacity)) {
+            SetLastError(ERROR_FILENAME_EXCED_RANGE);
+            CaptureLastError();
+            return nullptr;
+        }
+        if (CreateAdminOnlyDirectory(candidate)) {
+            const HANDLE folder = CreateFileA(candidate, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+            if (folder != INVALID_HANDLE_VALUE) {
+                strcpy(path, candidate);
+                return folder;
+            }
+            CaptureLastError();
+            RemoveDirectoryA(candidate);
+            return nullptr;
+        }
+        if (errorCode != ERROR_ALREADY_EXISTS)
+            return nullptr;
+    }
+    return nullptr;
+}
+
+bool InPrivateDir(WCHAR* file, const char* parent, const char* prefix)
+{
     WCHAR folder[pathCapacity];
-    const DWORD length = GetModuleFileNameW(nullptr, module, pathCapacity);
-    if (length == 0 || length >= static_cast<DWORD>(pathCapacity) || AnsiToWide(folder, directory, pathCapacity) == 0)
+    WCHAR widePrefix[pathCapacity];
+    WCHAR directory[pathCapacity];
+    if (AnsiToWide(folder, parent, pathCapacity) == 0 || AnsiToWide(widePrefix, prefix, pathCapacity) == 0)
         return false;
     // The loader may name the program by the long form of the short path it was started with.
-    MakeLongForm(module);
+    MakeLongForm(file);
     MakeLongForm(folder);
-    // Both without their final backslash: the program's folder, and the folder asked about.
-    WCHAR* nameStart = wcsrchr(module, L'\\');
-    if (nameStart != nullptr)
-        *nameStart = L'\0';
+    wcscpy(directory, file);
+    // Off go the file's name and then its folder's, which is kept: what is left is the folder
+    // above, without its final backslash, as `parent` is made below.
+    const WCHAR* name = CutLastName(directory) != nullptr ? CutLastName(directory) : nullptr;
+    if (name == nullptr)
+        return false;
     const size_t folderLength = wcslen(folder);
     if (folderLength > 0 && folder[folderLength - 1] == L'\\')
         folder[folderLength - 1] = L'\0';
-    return SameTextNoCaseW(module, folder);
+    const size_t prefixLength = wcslen(widePrefix);
+    return wcslen(name) == prefixLength + privateNameDigits && _wcsnicmp(name, widePrefix, prefixLength) == 0 &&
+           wcsspn(name + prefixLength, L"0123456789ABCDEFabcdef") == static_cast<size_t>(privateNameDigits) &&
+           SameTextNoCaseW(directory, folder);
 }

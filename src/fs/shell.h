@@ -74,6 +74,20 @@ HMODULE LoadSystemDll(const WCHAR* name);
 // `path` empty, when the system names no temporary directory or none of them can be named.
 bool GetTempDir(char* path);
 
-// True when the running program's file lies directly in `directory` (ending in a backslash),
-// whichever long or short form and letter case name either.
-bool RunsFromDirectory(const char* directory);
+// Digits of the random part of a private folder's name, and how many names are tried.
+const int privateNameDigits = 16;
+const int privateNameAttempts = 8;
+
+// Creates a new folder directly in `parent` (ending in a backslash), named `prefix` and
+// privateNameDigits random hexadecimal digits, that nobody could name beforehand, with the
+// access list of CreateAdminOnlyDirectory; never one that exists already. Its path with a final
+// backslash goes into `path` (pathCapacity bytes). Returns a handle that shares no deletion:
+// until it is closed nobody can rename or remove the folder. Null, with `path` empty and the
+// system error captured, when no folder can be created.
+HANDLE CreatePrivateDir(char* path, const char* parent, const char* prefix);
+
+// True when the file `file` lies directly in a folder named as CreatePrivateDir names them
+// (`prefix` and the digits, in any letter case) directly in `parent` (ending in a backslash),
+// whichever long or short form names either. `file` (pathCapacity units) is turned into its
+// long form.
+bool InPrivateDir(WCHAR* file, const char* parent, const char* prefix);

@@ -1,6 +1,7 @@
 #include "uninstall/invocation.h"
 
 #include <string.h>
+#include <wchar.h>
 
 #include "fs/fileops.h"
 #include "fs/shell.h"
@@ -20,6 +21,13 @@ namespace {
 const char copyRefusal[] =
     "Deinstallationsprogramm kann nicht in ein temporäres Verzeichnis kopiert werden, um sein Original löschen zu "
     "können";
+
+// Names the copy's folder in the temporary directory, followed by random digits.
+const char copyFolderPrefix[] = "Pelmora-";
+
+// The copy's own path in its long form, wide: outside the code page an ANSI name would be a
+// look-alike of another. Empty in the installed uninstaller.
+WCHAR copyPath[pathCapacity];
 
 bool RefuseKey(const char* reason)
 {
@@ -54,32 +62,58 @@ bool CheckInvocation()
         return RefuseKey("Schlüssel für Standardtastatur: nicht deinstallierbar");
 
     ResolveInstallDirs(productFolderName);
-    char copyPath[MAX_PATH] = {};
+    char tempDir[MAX_PATH] = {};
     char modulePath[MAX_PATH] = {};
-    const bool tempKnown = GetTempDir(copyPath);
+    WCHAR running[pathCapacity] = {};
+    const bool tempKnown = GetTempDir(tempDir);
     const DWORD moduleLength = GetModuleFileNameA(appInstance, modulePath, MAX_PATH);
+    const DWORD wideLength = GetModuleFileNameW(appInstance, running, pathCapacity);
     // Without both paths there is no telling where the copy would go or what it would copy.
-    if (!tempKnown || moduleLength == 0 || moduleLength >= MAX_PATH)
+    if (!tempKnown || moduleLength == 0 || moduleLength >= MAX_PATH || wideLength == 0 || wideLength >= pathCapacity)
         return EndAfterRelocation(copyRefusal);
 
-    // The copy asks about the folder the installed uninstaller chose for it, in the same way.
-    if (RunsFromDirectory(copyPath)) {
+    if (InPrivateDir(running, tempDir, copyFolderPrefix)) {
+        wcscpy(copyPath, running);
         FormatInto(windowTitle, MAX_PATH, "%s V%s - Tastaturtreiber-Deinstallation", programName, programVersion);
         return true;
     }
 
-    const char* fileName = modulePath;
-    for (const char* c = modulePath; *c != '\0'; ++c) {
-        if (*c == ':' || IsPathSeparator(*c))
-            fileName = c + 1;
+    char copyDir[MAX_PATH];
+    const HANDLE hold = CreatePrivateDir(copyDir, tempDir, copyFolderPrefix);
+    if (hold == nullptr) {
+        MsgWarningTitled("Tastaturtreiber-Deinstallation",
+                         "Im folgenden Verzeichnis kann kein Unterverzeichnis angelegt werden:\n%s\n\n%s", tempDir,
+                         sysErrorText);
+        return EndAfterRelocation(copyRefusal);
     }
-    if (strlen(copyPath) + strlen(fileName) >= static_cast<size_t>(MAX_PATH))
-        return EndAfterRelocation(copyRefusal);
-    strcat(copyPath, fileName);
-    if (!CopyFileReported(modulePath, copyPath, true, true))
-        return EndAfterRelocation(copyRefusal);
-    if (!LaunchProgram(copyPath, argTable[0], nullptr))
-        return EndAfterRelocation("Deinstallationsprogramm kann Kopie im temporären Verzeichnis nicht starten, um sein "
-                                  "Original löschen zu können");
-    return EndAfterRelocation(nullptr);
+    // Always the product's own name: started through its short form the program would be
+    // named UNINST~1.EXE. The folder is new, so nothing there is replaced.
+    const char* warning = nullptr;
+    char target[2 * MAX_PATH];
+    if (!ComposePath(target, copyDir, uninstallerCopyName) || !CopyFileReported(modulePath, target, true, false))
+        warning = copyRefusal;
+    // Its own folder as current directory: an inherited one, the product folder say, could
+    // not be removed while the copy runs.
+    else if (!LaunchProgram(target, argTable[0], copyDir))
+        warning = "Deinstallationsprogramm kann Kopie im temporären Verzeichnis nicht starten, um sein Original "
+                  "löschen zu können";
+    CloseHandle(hold);
+    if (warning != nullptr) {
+        DeleteFileA(target);
+        RemoveDirectoryA(copyDir);
+    }
+    return EndAfterRelocation(warning);
+}
+
+void ScheduleCopyRemoval()
+{
+    if (copyPath[0] == L'\0')
+        return;
+    // The folder after its file: by its turn it is empty and can go.
+    WCHAR folder[pathCapacity];
+    wcscpy(folder, copyPath);
+    *wcsrchr(folder, L'\\') = L'\0';
+    MoveFileExW(copyPath, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    MoveFileExW(folder, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    copyPath[0] = L'\0';
 }

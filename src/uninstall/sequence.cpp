@@ -199,11 +199,5 @@ bool RunUninstall()
                 "konnte nicht entfernt werden:\n  HKEY_LOCAL_MACHINE\\%s\\%s",
                 driverDisplayName, uninstallListPath, uninstallEntryName);
     MsgInfo("Folgender Tastatur-Treiber wurde deinstalliert:\n%s", driverDisplayName);
-
-    // The running copy cannot delete itself; Windows removes it at the next start. Its wide
-    // name: in a temporary folder outside the code page the ANSI name is a look-alike.
-    WCHAR ownPath[MAX_PATH] = {};
-    GetModuleFileNameW(GetModuleHandleW(nullptr), ownPath, MAX_PATH);
-    MoveFileExW(ownPath, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     return End();
 }

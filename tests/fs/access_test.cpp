@@ -61,6 +61,33 @@ TEST(BuildGrantDescriptor, KeepsOtherExplicitEntriesThenTheNewOneThenTheInherite
         EXPECT_EQ(c.expected, Granted(c.old, c.inheritable)) << c.old.substr(0, 70);
 }
 
+// A folder whose programs run elevated: only SYSTEM and Administrators may change anything; the
+// user and the owner, whoever that is, read and run. Nothing comes from the parent; everything
+// goes on to the copy made inside. The longest SID a user can have still fits.
+TEST(BuildAdminOnlyDescriptor, LetsOnlySystemAndAdministratorsWrite)
+{
+    for (const std::string user : {"S-1-5-21-1-2-3-1001", "S-1-5-21-1-2-3-4-5-6-7-8-9-10-11-12-13-14"}) {
+        PSID sid = nullptr;
+        ASSERT_TRUE(ConvertStringSidToSidA(user.c_str(), &sid)) << GetLastError();
+        SECURITY_DESCRIPTOR descriptor;
+        DWORD acl[adminOnlyAclCapacity / sizeof(DWORD)];
+        char* text = nullptr;
+        EXPECT_TRUE(BuildAdminOnlyDescriptor(sid, &descriptor, reinterpret_cast<PACL>(acl))) << errorMessage;
+        EXPECT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorA(
+            &descriptor, SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &text, nullptr));
+        EXPECT_EQ("D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;OW)(A;OICI;0x1200a9;;;" + user + ")",
+                  std::string(text != nullptr ? text : ""));
+        LocalFree(text);
+        LocalFree(sid);
+    }
+    // A folder someone made beforehand is never taken for a new one.
+    const std::string directory = FreshDirectory("admin-only");
+    EXPECT_TRUE(CreateAdminOnlyDirectory((directory + "neu").c_str())) << errorMessage;
+    EXPECT_FALSE(CreateAdminOnlyDirectory((directory + "neu").c_str()));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), errorCode);
+    RemoveDirectoryTree(directory);
+}
+
 TEST(GrantAccess, WritesTheListOrLeavesTheFailingStep)
 {
     char user[256];

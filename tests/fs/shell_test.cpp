@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <string.h>
+
 #include <string>
 
 #include "fs/lookup.h"
 #include "support.h"
+#include "text/format.h"
 
 namespace {
 
@@ -115,9 +118,8 @@ TEST(Shortcut, IsSavedInTheSelectedFolderWithEveryFieldOrNotAtAll)
 }
 
 // The temporary folder's forms outside the code page (a short form, the Windows directory) are
-// taken end to end by the program's own test; here the folder that does not fit, and the copy
-// that knows itself by its folder, not by the one above or below it.
-TEST(TempDir, FitsOrIsRefusedAndTheCopyThereKnowsItsFolder)
+// taken end to end by the program's own test; here the folder that does not fit.
+TEST(TempDir, FitsOrIsRefused)
 {
     char savedTmp[MAX_PATH] = "";
     ASSERT_NE(0u, GetEnvironmentVariableA("TMP", savedTmp, MAX_PATH));
@@ -129,9 +131,43 @@ TEST(TempDir, FitsOrIsRefusedAndTheCopyThereKnowsItsFolder)
         EXPECT_EQ(tmp.size() < 300 ? own : "", path);
     }
     SetEnvironmentVariableA("TMP", savedTmp);
-    EXPECT_TRUE(RunsFromDirectory(own.c_str()));
-    EXPECT_FALSE(RunsFromDirectory(own.substr(0, own.rfind('\\', own.size() - 2) + 1).c_str()));
-    EXPECT_FALSE(RunsFromDirectory((own + "unten\\").c_str()));
+}
+
+// Each private folder is a new one, kept from being swapped while it is held, and a file there
+// knows its folder by name and place, in any form and letter case, and only there.
+TEST(PrivateDir, IsNewHeldAndKnownOnlyWhereMade)
+{
+    const std::string parent = FreshDirectory("private-dir");
+    char first[pathCapacity];
+    char second[pathCapacity];
+    const HANDLE hold = CreatePrivateDir(first, parent.c_str(), "Pelmora-");
+    const HANDLE other = CreatePrivateDir(second, parent.c_str(), "Pelmora-");
+    ASSERT_TRUE(hold != nullptr && other != nullptr) << sysErrorText;
+    CloseHandle(other);
+    EXPECT_STRNE(first, second);
+    const std::string folder = std::string(first).substr(0, strlen(first) - 1);
+    EXPECT_FALSE(MoveFileA(folder.c_str(), (parent + "weg").c_str()));
+    CloseHandle(hold);
+    ASSERT_TRUE(MakeFile(folder + "\\Uninstall_Pelmoradrv.exe", 1));
+    char shortForm[pathCapacity];
+    ASSERT_NE(0u, GetShortPathNameA((folder + "\\Uninstall_Pelmoradrv.exe").c_str(), shortForm, pathCapacity));
+    const std::string name = folder.substr(parent.size());
+    const std::pair<std::string, bool> cases[] = {
+        {shortForm, true},
+        {parent + "unten\\" + name + "\\x.exe", false},
+        {folder.substr(0, folder.size() - 1) + "\\x.exe", false},
+        {parent + "Pelmora-0123456789ABCDEG\\x.exe", false},
+        {folder + "\\unten\\x.exe", false},
+        {parent + "x.exe", false},
+    };
+    std::string upper = parent;
+    CharUpperBuffA(&upper[0], upper.size());
+    for (const auto& c : cases) {
+        WCHAR file[pathCapacity];
+        MultiByteToWideChar(CP_ACP, 0, c.first.c_str(), -1, file, pathCapacity);
+        EXPECT_EQ(c.second, InPrivateDir(file, upper.c_str(), "PELMORA-")) << c.first;
+    }
+    RemoveDirectoryTree(parent);
 }
 
 }

@@ -14,12 +14,57 @@ namespace {
 const std::string program = BuiltProgramPath("Uninstall_Pelmoradrv.exe");
 const wchar_t sessionManager[] = L"System\\CurrentControlSet\\Control\\Session Manager";
 
+// Runs the uninstall entry's `command` with TEMP and TMP set to `temp` in `directory`, answers
+// the boxes and waits for the copy to end; the boxes' records. The copy must have landed in a new
+// folder of its own directly in `copyFolder` and be left, with that folder, to be deleted at the
+// next start: both are deleted here and the entries taken back, or Wine would act on them.
+std::string RunUninstaller(const std::string& command, const std::wstring& temp, const std::wstring& copyFolder,
+                           const char* answers, const char* directory)
+{
+    BoxDriver driver = StartBoxDriver(answers);
+    wchar_t ownTemp[MAX_PATH];
+    GetTempPathW(MAX_PATH, ownTemp);
+    for (const wchar_t* name : {L"TEMP", L"TMP"})
+        SetEnvironmentVariableW(name, temp.c_str());
+    EXPECT_EQ(0, RunProgram(command, directory)) << "the installed uninstaller ends at once";
+    for (const wchar_t* name : {L"TEMP", L"TMP"})
+        SetEnvironmentVariableW(name, ownTemp);
+    const std::string records = FinishBoxDriver(driver);
+    // The copy ends once its last box is answered; one still waiting is ended, not to hold the run.
+    const size_t pidAt = records.rfind("pid: ");
+    const HANDLE copyProcess = OpenProcess(
+        SYNCHRONIZE, FALSE, pidAt == std::string::npos ? 0 : strtoul(records.c_str() + pidAt + 5, nullptr, 10));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(copyProcess, 20000));
+    CloseHandle(copyProcess);
+    EXPECT_EQ(0, EndProcessesNamed("Uninstall_Pelmoradrv.exe")) << "an uninstaller was still running";
+
+    wchar_t pending[4 * MAX_PATH] = L"";
+    DWORD size = sizeof(pending) - 2 * sizeof(wchar_t);
+    RegGetValueW(HKEY_LOCAL_MACHINE, sessionManager, L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr,
+                 pending, &size);
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, sessionManager, L"PendingFileRenameOperations");
+    // Its file and then its folder, each with an empty target, and nothing else.
+    const std::wstring file = pending;
+    const std::wstring folder = file.substr(0, file.rfind(L'\\'));
+    const std::wstring name = folder.substr(folder.rfind(L'\\') + 1);
+    EXPECT_EQ(0, _wcsicmp((L"\\??\\" + copyFolder + name + L"\\Uninstall_Pelmoradrv.exe").c_str(), pending));
+    EXPECT_TRUE(name.size() == 24 && name.compare(0, 8, L"Pelmora-") == 0 &&
+                wcsspn(name.c_str() + 8, L"0123456789ABCDEF") == 16)
+        << testing::PrintToString(file);
+    EXPECT_EQ(folder, pending + file.size() + 2);
+    EXPECT_EQ((file.size() + folder.size() + 5) * sizeof(wchar_t), size);
+    EXPECT_TRUE(DeleteFileW(file.c_str() + 4) && RemoveDirectoryW(folder.c_str() + 4)) << GetLastError();
+    return records;
+}
+
 // The installer sets the product up as on a user's machine; the uninstall entry's command starts
 // the installed uninstaller, which copies itself into the temporary folder `temp` and ends; the
-// copy, which must land in `copyFolder`, asks, uninstalls and reports in real boxes. Under WOW64
-// the installer puts the DLL into both system folders and the entry into the 32-bit view. The
-// installer adds the layout to a language list of a fresh profile, as Settings would.
-void UninstallWhatTheInstallerInstalled(const std::wstring& temp, const std::wstring& copyFolder)
+// copy, which must land in `copyFolder`, asks, uninstalls and reports in real boxes, also when
+// the installed uninstaller was started in the product folder. Under WOW64 the installer puts
+// the DLL into both system folders and the entry into the 32-bit view. The installer adds the
+// layout to a language list of a fresh profile, as Settings would. When `cancelFirst`, a "Nein"
+// comes first and leaves everything in place.
+void UninstallWhatTheInstallerInstalled(const std::wstring& temp, const std::wstring& copyFolder, bool cancelFirst)
 {
     const bool wow64 = RunsUnderWow64();
     const std::string entry = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tastaturbelegung Pelmora "
@@ -30,7 +75,6 @@ void UninstallWhatTheInstallerInstalled(const std::wstring& temp, const std::wst
     // Under WOW64 this process sees SysWOW64 as System32, and the native one as Sysnative.
     std::vector<std::string> installed = {folder, std::string(desktop) + "\\Tastaturbelegung Pelmora Schaubild.LNK",
                                           "C:\\windows\\system32\\Pelmoradrv.DLL"};
-    const std::wstring copy = copyFolder + L"Uninstall_Pelmoradrv.exe";
     // A same-named entry in the 64-bit view is another program's.
     if (wow64) {
         installed.push_back("C:\\windows\\sysnative\\Pelmoradrv.DLL");
@@ -50,27 +94,17 @@ void UninstallWhatTheInstallerInstalled(const std::wstring& temp, const std::wst
     for (const std::string& path : installed)
         ASSERT_TRUE(PathExists(path)) << path;
 
-    BoxDriver driver = StartBoxDriver("YES OK");
-    wchar_t ownTemp[MAX_PATH];
-    GetTempPathW(MAX_PATH, ownTemp);
-    for (const wchar_t* name : {L"TEMP", L"TMP"})
-        SetEnvironmentVariableW(name, temp.c_str());
-    EXPECT_EQ(0, RunProgram(command)) << "the installed uninstaller ends at once";
-    for (const wchar_t* name : {L"TEMP", L"TMP"})
-        SetEnvironmentVariableW(name, ownTemp);
-    const std::string records = FinishBoxDriver(driver);
+    if (cancelFirst) {
+        const std::string records = RunUninstaller(command, temp, copyFolder, "NO OK", nullptr);
+        EXPECT_NE(std::string::npos, records.find("text: Deinstallation abgebrochen.\n")) << records;
+        for (const std::string& path : installed)
+            EXPECT_TRUE(PathExists(path)) << path;
+    }
+    const std::string records = RunUninstaller(command, temp, copyFolder, "YES OK", folder.c_str());
     for (const char* box : {"caption: Uninstall_Pelmoradrv\ntext: Soll folgender Tastatur-Treiber deinstalliert werden?"
                             "\\n\\nPelmora AltGrLinks (V3.04)\nbuttons: YES NO\nicon: question\n",
                             "wurde deinstalliert:\\nPelmora AltGrLinks (V3.04)\nbuttons: OK\nicon: information\n"})
         EXPECT_NE(std::string::npos, records.find(box)) << records;
-    // The copy ends once its last box is answered; one still waiting is ended, not to hold the run.
-    const size_t pidAt = records.rfind("pid: ");
-    const HANDLE copyProcess = OpenProcess(
-        SYNCHRONIZE, FALSE, pidAt == std::string::npos ? 0 : strtoul(records.c_str() + pidAt + 5, nullptr, 10));
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(copyProcess, 20000));
-    CloseHandle(copyProcess);
-    EXPECT_EQ(0, EndProcessesNamed("Uninstall_Pelmoradrv.exe")) << "an uninstaller was still running";
-
     for (const std::string& path : installed)
         EXPECT_FALSE(PathExists(path)) << path;
     EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, layout));
@@ -78,16 +112,6 @@ void UninstallWhatTheInstallerInstalled(const std::wstring& temp, const std::wst
     EXPECT_EQ(RegistryValues(), ReadRegistryValues(HKEY_CURRENT_USER, german)) << "the language itself stays";
     EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, entry));
     EXPECT_EQ(wow64, RegistryKeyExists(HKEY_LOCAL_MACHINE, entry, KEY_WOW64_64KEY));
-    // The copy stays until Windows starts again and deletes it; the entry is taken back, or Wine
-    // would act on it at its next start.
-    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(copy.c_str()));
-    wchar_t pending[2 * MAX_PATH] = L"";
-    DWORD size = sizeof(pending) - sizeof(wchar_t);
-    RegGetValueW(HKEY_LOCAL_MACHINE, sessionManager, L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr,
-                 pending, &size);
-    EXPECT_EQ(0, _wcsicmp((L"\\??\\" + copy).c_str(), pending)) << testing::PrintToString(std::wstring(pending));
-    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, sessionManager, L"PendingFileRenameOperations");
-    DeleteFileW(copy.c_str());
     if (wow64)
         RegDeleteKeyExA(HKEY_LOCAL_MACHINE, entry.c_str(), KEY_WOW64_64KEY, 0);
 }
@@ -101,13 +125,16 @@ TEST(Program, UninstallsWhatTheInstallerInstalled)
     GetTempPathW(MAX_PATH, ownTemp);
     const std::wstring turkish = std::wstring(ownTemp) + L"Do\u011Fan";
     ASSERT_TRUE(CreateDirectoryW(turkish.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) << GetLastError();
-    // The temporary folder given to the uninstaller, and where the copy lands.
-    const std::wstring cases[][2] = {{ownTemp, ownTemp},
-                                     {turkish, turkish + L"\\"},
-                                     {std::wstring(ownTemp) + L"Do\u011Fan-fehlt", L"C:\\windows\\"}};
+    // The temporary folder given to the uninstaller, and where the copy's folder lands.
+    const struct {
+        std::wstring temp, copyFolder;
+        bool cancelFirst;
+    } cases[] = {{ownTemp, ownTemp, false},
+                 {turkish, turkish + L"\\", false},
+                 {std::wstring(ownTemp) + L"Do\u011Fan-fehlt", L"C:\\windows\\", true}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(c[1]));
-        UninstallWhatTheInstallerInstalled(c[0], c[1]);
+        SCOPED_TRACE(testing::PrintToString(c.copyFolder));
+        UninstallWhatTheInstallerInstalled(c.temp, c.copyFolder, c.cancelFirst);
     }
     RemoveDirectoryW(turkish.c_str());
 }
