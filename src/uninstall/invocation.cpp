@@ -40,7 +40,6 @@ bool EndAfterRelocation(const char* warning)
 {
     if (warning != nullptr)
         MsgWarning(warning);
-    RevertFsRedirection();
     return false;
 }
 
