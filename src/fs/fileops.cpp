@@ -14,8 +14,6 @@ StatusHook statusHook;
 
 namespace {
 
-const char reportCaption[] = "Tastaturtreiber-Deinstallation";
-
 void ShowStep(const char* format, const char* path)
 {
     if (statusHook != nullptr)
@@ -62,27 +60,31 @@ bool IsAbsent()
     return fileExistsResult != 3 || errorCode16 == ERROR_FILE_NOT_FOUND || errorCode16 == ERROR_PATH_NOT_FOUND;
 }
 
+// Under `native` switches redirection off for the file call that follows, or with `off` clear
+// on again after it.
+void NativeView(bool native, bool off)
+{
+    if (native)
+        off ? DisableFsRedirection() : RevertFsRedirection();
+}
+
 // Deletes `name`; under `native` with redirection off for the lookup and the deletion alone: the
 // status line paints and the report shows with it on, as every window must.
 bool DeleteReported(const char* name, bool report, bool native)
 {
-    if (native)
-        DisableFsRedirection();
+    NativeView(native, true);
     // A file that is not there counts as deleted; one the system would not even look for is
     // tried anyway, so that its failure is reported rather than taken for success.
     const bool absent = !FileExists(name, nullptr, &sharedFindData) && IsAbsent();
-    if (native)
-        RevertFsRedirection();
+    NativeView(native, false);
     if (absent)
         return true;
     ShowStep("Lösche %s ...", name);
-    if (native)
-        DisableFsRedirection();
+    NativeView(native, true);
     const bool deleted = DeleteFileA(name) != FALSE;
     if (!deleted)
         CaptureLastError();
-    if (native)
-        RevertFsRedirection();
+    NativeView(native, false);
     if (!deleted && report)
         ReportDeleteFailure(name);
     return deleted;

@@ -3,6 +3,8 @@
 // deletions show on the status line what they are working on.
 #pragma once
 
+inline const char reportCaption[] = "Tastaturtreiber-Deinstallation";  // the caption of every report
+
 // Shows a formatted step ("Lösche %s ...") on the program's status line. The main window sets
 // it when it is created; while it is null, the steps are shown nowhere.
 typedef void (*StatusHook)(const char* format, ...);

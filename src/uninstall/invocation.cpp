@@ -80,7 +80,7 @@ bool CheckInvocation()
     char copyDir[MAX_PATH];
     const HANDLE hold = CreatePrivateDir(copyDir, tempDir, copyFolderPrefix);
     if (hold == nullptr) {
-        MsgWarningTitled("Tastaturtreiber-Deinstallation",
+        MsgWarningTitled(reportCaption,
                          "Im folgenden Verzeichnis kann kein Unterverzeichnis angelegt werden:\n%s\n\n%s", tempDir,
                          sysErrorText);
         return EndAfterRelocation(copyRefusal);
