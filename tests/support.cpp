@@ -219,6 +219,15 @@ bool RunsUnderWow64()
     return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
 }
 
+bool System32Redirected()
+{
+    MakeFile("C:\\windows\\system32\\pelmora-probe.txt", 0);
+    const bool redirected = PathExists("C:\\windows\\syswow64\\pelmora-probe.txt");
+    DeleteFileA("C:\\windows\\system32\\pelmora-probe.txt");
+    DeleteFileA("C:\\windows\\syswow64\\pelmora-probe.txt");
+    return redirected;
+}
+
 int EndProcessesNamed(const char* fileName)
 {
     const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);

@@ -190,7 +190,7 @@ bool BuildAdminOnlyDescriptor(PSID userSID, SECURITY_DESCRIPTOR* newSD, PACL acl
     // The owner's implicit rights are READ_CONTROL and WRITE_DAC: an owner who is the user (where
     // the system makes the creator the owner) could otherwise open the list to themselves.
     const DWORD readAndRun = FILE_GENERIC_READ | FILE_GENERIC_EXECUTE;
-    const struct {
+    static const struct {
         WELL_KNOWN_SID_TYPE type;
         DWORD access;
     } wellKnown[] = {

@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "fs/lookup.h"
+#include "fs/shell.h"
 #include "text/format.h"
 #include "text/msgbox.h"
 #include "text/paths.h"
@@ -12,8 +13,6 @@
 StatusHook statusHook;
 
 namespace {
-
-const char reportCaption[] = "Tastaturtreiber-Deinstallation";
 
 void ShowStep(const char* format, const char* path)
 {
@@ -61,6 +60,36 @@ bool IsAbsent()
     return fileExistsResult != 3 || errorCode16 == ERROR_FILE_NOT_FOUND || errorCode16 == ERROR_PATH_NOT_FOUND;
 }
 
+// Under `native` switches redirection off for the file call that follows, or with `off` clear
+// on again after it.
+void NativeView(bool native, bool off)
+{
+    if (native)
+        off ? DisableFsRedirection() : RevertFsRedirection();
+}
+
+// Deletes `name`; under `native` with redirection off for the lookup and the deletion alone: the
+// status line paints and the report shows with it on, as every window must.
+bool DeleteReported(const char* name, bool report, bool native)
+{
+    NativeView(native, true);
+    // A file that is not there counts as deleted; one the system would not even look for is
+    // tried anyway, so that its failure is reported rather than taken for success.
+    const bool absent = !FileExists(name, nullptr, &sharedFindData) && IsAbsent();
+    NativeView(native, false);
+    if (absent)
+        return true;
+    ShowStep("Lösche %s ...", name);
+    NativeView(native, true);
+    const bool deleted = DeleteFileA(name) != FALSE;
+    if (!deleted)
+        CaptureLastError();
+    NativeView(native, false);
+    if (!deleted && report)
+        ReportDeleteFailure(name);
+    return deleted;
+}
+
 }
 
 bool CopyFileReported(const char* source, const char* target, bool report, bool overwrite)
@@ -79,18 +108,12 @@ bool CopyFileReported(const char* source, const char* target, bool report, bool 
 
 bool DeleteFileReported(const char* name, bool report)
 {
-    // A file that is not there counts as deleted; one the system would not even look for is
-    // tried anyway, so that its failure is reported rather than taken for success.
-    if (!FileExists(name, nullptr, &sharedFindData) && IsAbsent())
-        return true;
-    ShowStep("Lösche %s ...", name);
-    if (DeleteFileA(name))
-        return true;
-    if (report) {
-        CaptureLastError();
-        ReportDeleteFailure(name);
-    }
-    return false;
+    return DeleteReported(name, report, false);
+}
+
+bool DeleteSystemFileReported(const char* name)
+{
+    return DeleteReported(name, true, true);
 }
 
 bool DeleteFileInDir(const char* directory, const char* name, bool report)

@@ -3,6 +3,8 @@
 // deletions show on the status line what they are working on.
 #pragma once
 
+inline const char reportCaption[] = "Tastaturtreiber-Deinstallation";  // the caption of every report
+
 // Shows a formatted step ("Lösche %s ...") on the program's status line. The main window sets
 // it when it is created; while it is null, the steps are shown nowhere.
 typedef void (*StatusHook)(const char* format, ...);
@@ -12,8 +14,14 @@ extern StatusHook statusHook;
 // attribute alone. False, reported when `report`, on failure.
 bool CopyFileReported(const char* source, const char* target, bool report, bool overwrite);
 
-// Deletes a file; a missing file counts as deleted. False, reported when `report`, on failure.
+// Deletes a file; a missing file counts as deleted. False on failure, with the system error
+// captured, and reported when `report`.
 bool DeleteFileReported(const char* name, bool report);
+
+// DeleteFileReported with its report, for a file in systemDir: under WOW64 redirection is off
+// (DisableFsRedirection) for the lookup and the deletion alone, on while the status line and the
+// report are shown.
+bool DeleteSystemFileReported(const char* name);
 
 // DeleteFileReported on `directory` (ending in a backslash) followed by `name`; a path that
 // would not fit is refused.

@@ -19,7 +19,7 @@ PVOID savedRedirection;
 
 namespace {
 
-bool redirectionOff;  // ResolveInstallDirs switched it off and nothing has switched it on since
+bool redirectionOff;  // DisableFsRedirection switched it off and nothing has switched it on since
 
 typedef BOOL(WINAPI* DisableRedirectionFunction)(PVOID*);
 typedef BOOL(WINAPI* RevertRedirectionFunction)(PVOID);
@@ -217,12 +217,6 @@ bool DeleteShortcut(HWND owner, LPCSTR folder, const char* name, bool common)
 
 void ResolveInstallDirs(const char* productFolder)
 {
-    if (isWow64) {
-        savedRedirection = nullptr;
-        const auto disable =
-            reinterpret_cast<DisableRedirectionFunction>(KernelFunction("Wow64DisableWow64FsRedirection"));
-        redirectionOff = disable != nullptr && disable(&savedRedirection);
-    }
     FillDirectory(systemDir, GetSystemDirectoryA);
     wow64SystemDir[0] = '\0';
     if (isWow64)
@@ -232,6 +226,16 @@ void ResolveInstallDirs(const char* productFolder)
     productDir[0] = '\0';
     if (ProgramsRoot(folder) && EndWithSeparator(folder) && AppendText(folder, productFolder))
         strcpy(productDir, folder);
+}
+
+void DisableFsRedirection()
+{
+    // Switched off twice, the second token would say "off", and handing it back would keep it off.
+    if (!isWow64 || redirectionOff)
+        return;
+    savedRedirection = nullptr;
+    const auto disable = reinterpret_cast<DisableRedirectionFunction>(KernelFunction("Wow64DisableWow64FsRedirection"));
+    redirectionOff = disable != nullptr && disable(&savedRedirection);
 }
 
 void RevertFsRedirection()

@@ -1,10 +1,12 @@
 // Shell folders, shortcuts and the system directories.
 //
 // The directories the uninstaller works in are fixed once per run by ResolveInstallDirs. Under
-// WOW64 it also switches file-system redirection off for the thread, so that systemDir reaches
-// the native system directory and the 32-bit one is reached through wow64SystemDir; it stays
-// off until RevertFsRedirection. Nothing here shows a message or the status line: every
-// operation reports by its result alone.
+// WOW64 systemDir reaches the native system directory only while DisableFsRedirection has
+// switched file-system redirection off for the thread, until RevertFsRedirection; the 32-bit one
+// is wow64SystemDir. Keep it off only around file calls on systemDir: with it off, a call that
+// loads a DLL on demand (a box, a window's painting, the shell's folders and links) may load the
+// 64-bit one. Nothing here shows a message or the status line: every operation reports by its
+// result alone.
 //
 // Paths are ANSI texts of fewer than pathCapacity bytes. A path composed here that would not fit
 // (a folder with its final backslash, a folder plus the shortcut's name and ".LNK", Program
@@ -31,7 +33,7 @@ extern HWND ownerWindow;   // owner of the shell's folder calls; the main window
 extern char systemDir[pathCapacity];       // the system directory with its final backslash
 extern char wow64SystemDir[pathCapacity];  // the same for the 32-bit system directory; empty outside WOW64
 extern char productDir[pathCapacity];      // Program Files and the product's folder, no final backslash
-extern PVOID savedRedirection;             // what disabling redirection handed out; null until then
+extern PVOID savedRedirection;             // what DisableFsRedirection was handed; null until then
 
 // The shell's folder `csidl` into `path` (pathCapacity bytes) without a final separator; owned
 // by ownerWindow. False, with `path` empty, when the shell cannot name it as a file-system path.
@@ -54,11 +56,14 @@ bool DeleteShortcut(HWND owner, LPCSTR folder, const char* name, bool common);
 
 // Fills systemDir, wow64SystemDir (under isWow64 only) and productDir (`productFolder` below
 // Program Files), each left empty when the system cannot name it within a path; Program Files
-// falls back to the Windows directory's "Programme". Under isWow64 first switches redirection
-// off, keeping the token in savedRedirection.
+// falls back to the Windows directory's "Programme". Redirection is left as it is.
 void ResolveInstallDirs(const char* productFolder);
 
-// Hands savedRedirection back, switching redirection on again, when ResolveInstallDirs switched
+// Under isWow64 switches redirection off, keeping the token in savedRedirection. While it is off
+// a second call changes nothing, so that one RevertFsRedirection brings back what was before.
+void DisableFsRedirection();
+
+// Hands savedRedirection back, switching redirection on again, when DisableFsRedirection switched
 // it off and it is still off; otherwise nothing, so that a second call changes nothing.
 void RevertFsRedirection();
 

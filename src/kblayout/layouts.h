@@ -20,13 +20,13 @@
 #include <windows.h>
 
 // The machine's catalogue of keyboard layouts, below HKEY_LOCAL_MACHINE.
-const char layoutCataloguePath[] = "System\\CurrentControlSet\\Control\\Keyboard Layouts";
+inline const char layoutCataloguePath[] = "System\\CurrentControlSet\\Control\\Keyboard Layouts";
 
 // The user's language lists since Windows 8, below HKEY_CURRENT_USER: one subkey per language
 // (named as in its "Languages" value) with a value "LLLL:KLID" (language and layout in
 // hexadecimal) for each input method, and "InputMethodOverride" naming the default input method
 // the same way. Older Windows have no such key.
-const char userProfilePath[] = "Control Panel\\International\\User Profile";
+inline const char userProfilePath[] = "Control Panel\\International\\User Profile";
 
 const int layoutTableCapacity = 100;
 const int languageValueCapacity = 100;  // the product's values in the language lists
@@ -76,6 +76,8 @@ extern PreloadEntry newpreload[layoutTableCapacity];  // the Preload list to wri
 extern DWORD newpreloadcount;
 extern SubstituteEntry newsubstitutes[layoutTableCapacity];  // the Substitutes list to write
 extern DWORD newsubstitutecount;
+// The two indexes are set by LoadLayoutRegistry, with which every use begins; before it they are
+// 0 and mean nothing.
 extern int layoutKeyIndex;   // index in layouts of layoutKey (case ignored); -1: not there
 extern int layoutFileIndex;  // index in layouts whose "Layout File" is driverFileName; -1: none
 extern char driverFileName[MAX_PATH];  // the layout file an installer looks for; empty in the uninstaller
@@ -100,7 +102,7 @@ void SetErrorText(const char* format, ...);
 // language that cannot be opened only sets layoutIdUnknown. False when a German key or a list
 // cannot be opened (a missing Substitutes key is an empty list, a refused one is not) or the
 // user's Preload or Substitutes list is longer than its table, so that nothing is written from a
-// partial list. Not finding layoutKey is no failure: layoutKeyIndex stays -1.
+// partial list. Not finding layoutKey is no failure: layoutKeyIndex is -1.
 bool LoadLayoutRegistry();
 
 // Reads every value of `key`, the list HKEY_CURRENT_USER\`path`, into `table` and `count`.

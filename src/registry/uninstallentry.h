@@ -2,7 +2,7 @@
 // "SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall".
 #pragma once
 
-const char uninstallListPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+inline const char uninstallListPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
 // First removes every entry whose name begins with `removalPrefix` (case ignored), when a
 // non-empty one is given, except `entryName` itself. Without an uninstall command, then removes

@@ -13,7 +13,7 @@ WCHAR argTableWide[maxArguments][argumentCapacity];
 char argTable[maxArguments][argumentCapacity];
 char* cmdLineCopy;
 static char emptyText[1];
-char* cmdLineTail = emptyText;
+char* cmdLineTail;
 
 char programDir[MAX_PATH];
 char windowTitle[MAX_PATH];

@@ -17,7 +17,7 @@ extern int argCount;                                          // 0 to maxArgumen
 extern WCHAR argTableWide[maxArguments][argumentCapacity];   // as split from the UTF-16 line
 extern char argTable[maxArguments][argumentCapacity];        // the same in ANSI
 extern char* cmdLineCopy;  // heap copy of GetCommandLineA(), or null
-extern char* cmdLineTail;  // ANSI text behind the program name and its blanks; never null
+extern char* cmdLineTail;  // ANSI text behind the program name and its blanks; null until split, then never
 
 // Program file.
 extern char programDir[MAX_PATH];   // directory of the program file, with its separator

@@ -6,8 +6,8 @@
 HINSTANCE appInstance;
 int showCommand;
 HDC displayDC;
-int screenWidth = 640;
-int screenHeight = 480;
+int screenWidth;
+int screenHeight;
 int colorDepth;
 bool usePalette;
 HPALETTE appPalette;

@@ -11,8 +11,8 @@
 extern HINSTANCE appInstance;   // the program's module; set by WinMain
 extern int showCommand;         // show command for the main window's first ShowWindow
 extern HDC displayDC;           // device context of the whole display
-extern int screenWidth;         // display width in pixels; 640 until SetUpDisplay runs
-extern int screenHeight;        // display height in pixels; 480 until SetUpDisplay runs
+extern int screenWidth;         // display width in pixels; 0 until SetUpDisplay runs
+extern int screenHeight;        // display height in pixels; 0 until SetUpDisplay runs
 extern int colorDepth;          // bits per pixel, planes included
 extern bool usePalette;         // colorDepth <= 8: the program realises its own palette
 extern HPALETTE appPalette;     // the program's palette; null unless usePalette

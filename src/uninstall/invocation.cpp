@@ -40,7 +40,6 @@ bool EndAfterRelocation(const char* warning)
 {
     if (warning != nullptr)
         MsgWarning(warning);
-    RevertFsRedirection();
     return false;
 }
 
@@ -81,7 +80,7 @@ bool CheckInvocation()
     char copyDir[MAX_PATH];
     const HANDLE hold = CreatePrivateDir(copyDir, tempDir, copyFolderPrefix);
     if (hold == nullptr) {
-        MsgWarningTitled("Tastaturtreiber-Deinstallation",
+        MsgWarningTitled(reportCaption,
                          "Im folgenden Verzeichnis kann kein Unterverzeichnis angelegt werden:\n%s\n\n%s", tempDir,
                          sysErrorText);
         return EndAfterRelocation(copyRefusal);
@@ -90,11 +89,14 @@ bool CheckInvocation()
     // named UNINST~1.EXE. The folder is new, so nothing there is replaced.
     const char* warning = nullptr;
     char target[2 * MAX_PATH];
+    WCHAR wideTarget[pathCapacity];
     if (!ComposePath(target, copyDir, uninstallerCopyName) || !CopyFileReported(modulePath, target, true, false))
         warning = copyRefusal;
-    // Its own folder as current directory: an inherited one, the product folder say, could
-    // not be removed while the copy runs.
-    else if (!LaunchProgram(target, argTable[0], copyDir))
+    // A copy that did not know itself would make a folder and a copy of its own, without end. Its
+    // own folder as current directory: an inherited one, the product folder say, could not be
+    // removed while the copy runs.
+    else if (AnsiToWide(wideTarget, target, pathCapacity) == 0 ||
+             !InPrivateDir(wideTarget, tempDir, copyFolderPrefix) || !LaunchProgram(target, argTable[0], copyDir))
         warning = "Deinstallationsprogramm kann Kopie im temporären Verzeichnis nicht starten, um sein Original "
                   "löschen zu können";
     CloseHandle(hold);

@@ -16,12 +16,6 @@
 
 namespace {
 
-bool End()
-{
-    RevertFsRedirection();
-    return false;
-}
-
 // Reads the user's lists and the catalogue, and refuses with a warning what must not be
 // uninstalled. Called before anything is changed, so that a refusal leaves the installation whole.
 bool Refused()
@@ -69,21 +63,24 @@ bool DriverFound(char* path, const char* directory)
            FileExists(path, nullptr, &sharedFindData);
 }
 
-// Looks for the driver DLL in the system directory, its path into `path` (2 * MAX_PATH bytes),
-// and asks whether to go on without it; false when the user does not.
+// Looks for the driver DLL in the native system directory, its path into `path` (2 * MAX_PATH
+// bytes), and asks whether to go on without it; false when the user does not.
 bool DriverFoundOrWaived(char* path, bool* found)
 {
+    DisableFsRedirection();
     *found = DriverFound(path, systemDir);
+    RevertFsRedirection();
     return *found || MsgAskYesNo("Problem bei Deinstallation von %s:\nTreiberdatei nicht (mehr) vorhanden:\n  %s\n\n"
                                  "Trotzdem fortfahren?",
                                  driverDisplayName, path) == IDYES;
 }
 
-// Deletes the driver DLL at `path` when it was `found`, then its 32-bit copy; false when the
-// sequence must end with the installation whole.
+// Deletes the driver DLL at `path` in the native system directory when it was `found`, then its
+// 32-bit copy in wow64SystemDir, a path that redirection leaves alone; false when the sequence
+// must end with the installation whole.
 bool DeleteDriver(const char* path, bool found)
 {
-    if (found && !DeleteFileReported(path, true)) {
+    if (found && !DeleteSystemFileReported(path)) {
         MsgInfo("Fehler bei Deinstallation von %s:\nFolgende Treiberdatei konnte nicht gelöscht werden:\n  %s",
                 driverDisplayName, path);
         return false;
@@ -166,23 +163,20 @@ void RemoveProductFolder()
 bool RunUninstall()
 {
     if (Refused())
-        return End();
+        return false;
     if (MsgAskYesNo("Soll folgender Tastatur-Treiber deinstalliert werden?\n\n%s", driverDisplayName) != IDYES) {
         MsgInfo("Deinstallation abgebrochen.");
-        return End();
+        return false;
     }
     char dllPath[2 * MAX_PATH];
     bool dllFound = false;
     if (!DriverFoundOrWaived(dllPath, &dllFound))
-        return End();
+        return false;
     // While the questions were open the user may have changed the lists in the language
     // settings: the removal is computed from the lists as they are after the last answer, so
     // that only a change made while the DLL is deleted can still be lost.
     if (Refused() || !DeleteDriver(dllPath, dllFound))
-        return End();
-    // Only the driver DLL needed the native system directory. From here on the program works as
-    // every 32-bit program does; input.dll in particular loads only with redirection on.
-    RevertFsRedirection();
+        return false;
 
     RemoveUserLayout();
     if (!WriteUserLayoutLists())
@@ -199,5 +193,5 @@ bool RunUninstall()
                 "konnte nicht entfernt werden:\n  HKEY_LOCAL_MACHINE\\%s\\%s",
                 driverDisplayName, uninstallListPath, uninstallEntryName);
     MsgInfo("Folgender Tastatur-Treiber wurde deinstalliert:\n%s", driverDisplayName);
-    return End();
+    return false;
 }

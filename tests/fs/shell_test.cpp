@@ -117,6 +117,23 @@ TEST(Shortcut, IsSavedInTheSelectedFolderWithEveryFieldOrNotAtAll)
                 RemoveDirectoryA((commonPrograms + "Pelmora Prüfung").c_str()));
 }
 
+// Redirection is off from the first switch to the one revert, and only for a WOW64 process:
+// switched off twice it still comes back on.
+TEST(Redirection, IsOffFromTheFirstSwitchUntilTheRevert)
+{
+    if (!RunsUnderWow64())
+        GTEST_SKIP() << "needs a 32-bit process on 64-bit Windows";
+    for (const bool wow64 : {false, true}) {
+        isWow64 = wow64;
+        DisableFsRedirection();
+        DisableFsRedirection();
+        EXPECT_NE(wow64, System32Redirected());
+        RevertFsRedirection();
+        EXPECT_TRUE(System32Redirected()) << wow64;
+    }
+    isWow64 = false;
+}
+
 // The temporary folder's forms outside the code page (a short form, the Windows directory) are
 // taken end to end by the program's own test; here the folder that does not fit.
 TEST(TempDir, FitsOrIsRefused)

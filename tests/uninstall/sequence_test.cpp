@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "fs/fileops.h"
 #include "fs/shell.h"
 #include "kblayout/layouts.h"
 #include "shell/environment.h"
@@ -59,8 +60,23 @@ Boxes shown;
 std::vector<int> answers;
 std::function<void()> whileAsked;
 
+// A WOW64 process must see System32 redirected while it shows anything or calls the shell: with
+// redirection off such a call may load the 64-bit build of a DLL.
+void ExpectRedirected(const char* where)
+{
+    if (RunsUnderWow64()) {
+        EXPECT_TRUE(System32Redirected()) << where;
+    }
+}
+
+void CheckStep(const char* format, ...)
+{
+    ExpectRedirected(format);
+}
+
 int AnswerBox(HWND, const char* text, const char* caption, UINT type)
 {
+    ExpectRedirected(text);
     if (whileAsked && type == (MB_YESNO | MB_ICONQUESTION)) {
         whileAsked();
         whileAsked = nullptr;
@@ -107,16 +123,6 @@ bool ProductValue(const std::pair<const std::string, std::string>& value)
 {
     return value.first == "\\de-CH\\0807:A0010407" || value.first == "\\de-DE\\0407:A0010407" ||
            (value.first == "\\InputMethodOverride" && value.second == "0407:A0010407");
-}
-
-// Whether this WOW64 process sees System32 redirected: a file made there lands in SysWOW64.
-bool System32Redirected()
-{
-    MakeFile("C:\\windows\\system32\\pelmora-probe.txt", 0);
-    const bool redirected = PathExists("C:\\windows\\syswow64\\pelmora-probe.txt");
-    DeleteFileA("C:\\windows\\system32\\pelmora-probe.txt");
-    DeleteFileA("C:\\windows\\syswow64\\pelmora-probe.txt");
-    return redirected;
 }
 
 class SequenceTest : public ::testing::Test {
@@ -174,10 +180,12 @@ protected:
         whileAsked = nullptr;
         useMessageHook = true;
         messageHook = AnswerBox;
+        statusHook = CheckStep;
     }
     void TearDown() override
     {
         useMessageHook = false;
+        statusHook = nullptr;
         isWow64 = false;
         // The refused keys first: the sandbox goes only as a whole.
         RegDeleteKeyA(HKEY_CURRENT_USER, substitutesPath);
@@ -241,8 +249,8 @@ protected:
             gone += piece.second ? piece.first : "";
         return gone;
     }
-    // Each case on a fresh installation. The sequence leaves the running program alone;
-    // System32 is redirected again for a WOW64 process.
+    // Each case on a fresh installation. The sequence leaves the running program alone, and
+    // System32 redirected.
     void RunCases(const std::vector<Case>& cases)
     {
         char previous[MAX_PATH];
@@ -260,9 +268,7 @@ protected:
             EXPECT_EQ(c.gone, Gone()) << c.what;
             EXPECT_EQ(c.calls, ReadWholeFile(calls)) << c.what;
             EXPECT_EQ(nullptr, GetModuleHandleA("input.dll")) << c.what;
-            if (RunsUnderWow64()) {
-                EXPECT_TRUE(System32Redirected()) << c.what;
-            }
+            ExpectRedirected(c.what);
             TearDown();
             EXPECT_EQ("", pendingDeletion) << c.what;
             SetUp();
@@ -386,19 +392,13 @@ TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
 // Where the system has input.dll, each of the product's values goes through Windows' own removal
 // first, by its own name, while the catalogue still has the layout; what that leaves is deleted
 // all the same. Only the system directory's input.dll is loaded, never one beside the program,
-// and under WOW64 only once redirection is on again: the 32-bit build lies in SysWOW64.
+// and under WOW64 with redirection on: the 32-bit build lies in SysWOW64.
 TEST_F(SequenceTest, LanguageListsGoThroughWindowsFirst)
 {
-    const auto prepare = [this] {
+    const auto prepare = [] {
         for (const std::string& copy : {std::string(systemInputDll), BuiltProgramPath("input.dll")})
             ASSERT_TRUE(CopyFileA(BuiltProgramPath("recordinput.dll").c_str(), copy.c_str(), FALSE)) << copy;
-        // As the invocation check leaves it, the test's folders kept.
-        const std::string folders[] = {systemDir, wow64SystemDir, productDir};
         isWow64 = true;
-        ResolveInstallDirs(productFolderName);
-        strcpy(systemDir, folders[0].c_str());
-        strcpy(wow64SystemDir, folders[1].c_str());
-        strcpy(productDir, folders[2].c_str());
     };
     // Windows deletes the value (and the language left without values), leaves it, or fails.
     for (const char* mode : {"delete", "leave", "fail"}) {
@@ -440,7 +440,7 @@ TEST_F(SequenceTest, UnderWow64TheNativeDllDecides)
 // A key that cannot be the product's is refused before anything else. The installed uninstaller
 // hands over to a copy of itself in a new folder of the temporary directory, where it starts the
 // copy; the copy knows itself by that folder in any letter case. A copy that does not go ahead
-// leaves no folder. Every refusal on the way leaves System32 redirected again.
+// leaves no folder. System32 stays redirected all the way.
 TEST_F(SequenceTest, InvocationMovesToTheTemporaryDirectoryOrSaysWhyNot)
 {
     char savedTmp[MAX_PATH] = "";
@@ -496,12 +496,9 @@ TEST_F(SequenceTest, InvocationMovesToTheTemporaryDirectoryOrSaysWhyNot)
         const HANDLE search = FindFirstFileA((temp + "Pelmora-*").c_str(), &found);
         EXPECT_EQ(INVALID_HANDLE_VALUE, search) << found.cFileName;
         FindClose(search);
-        if (isWow64) {
-            EXPECT_NE(c.boxes.empty(), System32Redirected()) << c.tmp;
-        }
+        ExpectRedirected(c.tmp.c_str());
         if (c.boxes.empty()) {
             EXPECT_STREQ("Uninstall_Pelmoradrv V3.04 - Tastaturtreiber-Deinstallation", windowTitle);
-            RevertFsRedirection();
         }
     }
     // Only the copy is left to be deleted, its file first.
