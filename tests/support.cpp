@@ -4,7 +4,6 @@
 #include <sddl.h>
 #include <shellapi.h>
 #include <string.h>
-#include <tlhelp32.h>
 
 #include <algorithm>
 #include <fstream>
@@ -41,6 +40,18 @@ void WriteKeyAccess(HKEY root, const std::string& path, const char* access)
     RegCloseKey(key);
 }
 
+// The new process's handle, or null when it did not start.
+HANDLE StartProgram(std::string commandLine, const char* directory)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, directory, &startup, &process))
+        return nullptr;
+    CloseHandle(process.hThread);
+    return process.hProcess;
+}
+
 }
 
 std::string BuiltProgramPath(const char* fileName)
@@ -75,33 +86,22 @@ std::string ScratchFile(const char* name)
 
 long RunProgram(std::string commandLine, const char* directory)
 {
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, directory, &startup, &process))
+    const HANDLE process = StartProgram(commandLine, directory);
+    if (process == nullptr)
         return -1;
-    if (WaitForSingleObject(process.hProcess, 20000) != WAIT_OBJECT_0)
-        TerminateProcess(process.hProcess, 1);
+    if (WaitForSingleObject(process, 20000) != WAIT_OBJECT_0)
+        TerminateProcess(process, 1);
     DWORD exitCode = static_cast<DWORD>(-1);
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    GetExitCodeProcess(process, &exitCode);
+    CloseHandle(process);
     return static_cast<long>(exitCode);
 }
 
 BoxDriver StartBoxDriver(const char* answers)
 {
-    BoxDriver driver = {nullptr, ScratchFile("boxdriver-record.txt")};
-    std::string commandLine =
-        "\"" + BuiltProgramPath("boxdriver.exe") + "\" --out \"" + driver.recordPath + "\" " + answers;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-        CloseHandle(process.hThread);
-        driver.process = process.hProcess;
-    }
-    return driver;
+    const std::string record = ScratchFile("boxdriver-record.txt");
+    return {StartProgram("\"" + BuiltProgramPath("boxdriver.exe") + "\" --out \"" + record + "\" " + answers, nullptr),
+            record};
 }
 
 std::string FinishBoxDriver(BoxDriver& driver)
@@ -226,23 +226,4 @@ bool System32Redirected()
     DeleteFileA("C:\\windows\\system32\\pelmora-probe.txt");
     DeleteFileA("C:\\windows\\syswow64\\pelmora-probe.txt");
     return redirected;
-}
-
-int EndProcessesNamed(const char* fileName)
-{
-    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    int ended = 0;
-    PROCESSENTRY32 entry = {};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-        const HANDLE process = _stricmp(entry.szExeFile, fileName) == 0
-                                   ? OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID)
-                                   : nullptr;
-        if (process != nullptr && TerminateProcess(process, 1))
-            ++ended;
-        if (process != nullptr)
-            CloseHandle(process);
-    }
-    CloseHandle(snapshot);
-    return ended;
 }

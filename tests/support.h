@@ -50,6 +50,3 @@ void WriteReadOnlyKey(HKEY root, const std::string& path);
 bool RunsUnderWow64();  // a 32-bit process on 64-bit Windows
 // Whether this WOW64 process sees System32 redirected: a file made there lands in SysWOW64.
 bool System32Redirected();
-// Ends every process of that file name (a program that a failed test left waiting for an
-// answer, say); returns how many there were.
-int EndProcessesNamed(const char* fileName);
