@@ -213,6 +213,14 @@ void WriteReadOnlyKey(HKEY root, const std::string& path)
     WriteKeyAccess(root, path, "D:(A;;KR;;;WD)");
 }
 
+HKEY NextKeyHandle()
+{
+    HKEY key = nullptr;
+    RegOpenKeyExA(HKEY_CURRENT_USER, "", 0, KEY_READ, &key);
+    RegCloseKey(key);
+    return key;
+}
+
 bool RunsUnderWow64()
 {
     BOOL wow64 = FALSE;

@@ -46,6 +46,9 @@ bool RegistryKeyExists(HKEY root, const std::string& path, REGSAM view = 0);
 // RegDeleteKeyA still removes) or for reading only.
 void WriteRefusedKey(HKEY root, const std::string& path);
 void WriteReadOnlyKey(HKEY root, const std::string& path);
+// The handle a key opened now gets. Wine hands out the lowest free one, so a key that an
+// operation leaves open shows as another handle afterwards.
+HKEY NextKeyHandle();
 
 bool RunsUnderWow64();  // a 32-bit process on 64-bit Windows
 // Whether this WOW64 process sees System32 redirected: a file made there lands in SysWOW64.

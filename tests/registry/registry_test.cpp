@@ -7,9 +7,8 @@
 #include "registry/uninstallentry.h"
 #include "support.h"
 
-// A refused key deletion keeps that key and those above it, the rest goes all the same. The product's
-// entry holds the values of the latest call only; a removal prefix takes the entries it begins, case ignored.
-TEST(RegistryTest, KeyTreesAndTheUninstallEntryGoAsFarAsTheyCan)
+// A refused key deletion keeps that key and those above it, the rest goes all the same.
+TEST(RegistryTest, KeyTreesGoAsFarAsTheyCan)
 {
     OpenRegistrySandbox();
     const std::string keys[] = {"Tree\\A2", "Tree\\A\\B2", "Tree\\A\\B\\C", "Tree\\A\\B", "Tree\\A", "Tree"};
@@ -26,22 +25,10 @@ TEST(RegistryTest, KeyTreesAndTheUninstallEntryGoAsFarAsTheyCan)
                 << key << " write " << k;
         EXPECT_EQ(k <= 6, DeleteKeyTree(HKEY_LOCAL_MACHINE, "Tree")) << "false for a missing key";
     }
-    const std::string list = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-    for (const char* name : {"Pelmora", "Pelmora\\Alt", "PELMORA neu", "Mein Pelmora"})
-        RegCloseKey(CreateKey(HKEY_LOCAL_MACHINE, (list + name).c_str(), "alt"));
     EXPECT_FALSE(DeleteKeyTree(HKEY_LOCAL_MACHINE, "")) << "never the parent";
-    EXPECT_TRUE(SetUninstallEntry("Pelmora", "u.exe", nullptr, "", "h", "neu", "Verlag", "info", "3.04", "u,0", "K"));
-    EXPECT_EQ((RegistryValues{{"DisplayName", "Pelmora"}, {"UninstallString", "u.exe"}, {"HelpLink", "h"},
-                              {"URLUpdateInfo", "neu"}, {"Publisher", "Verlag"}, {"URLInfoAbout", "info"},
-                              {"DisplayVersion", "3.04"}, {"DisplayIcon", "u,0"}, {"Comments", "K"}}),
-              ReadRegistryValues(HKEY_LOCAL_MACHINE, list + "Pelmora"));
-    const HKEY entry = OpenKeyWrite(HKEY_LOCAL_MACHINE, (list + "Pelmora").c_str());
-    EXPECT_TRUE(DeleteValue(entry, "Comments") && !DeleteValue(entry, "Comments")) << "a value goes once";
-    RegCloseKey(entry);
-    EXPECT_TRUE(SetUninstallEntry("Pelmora", nullptr, nullptr, "pelmora", nullptr, nullptr, nullptr, nullptr, nullptr,
-                                  nullptr, nullptr));
-    for (const char* name : {"Pelmora", "PELMORA neu", "Mein Pelmora"})
-        EXPECT_EQ(name[0] == 'M', RegistryKeyExists(HKEY_LOCAL_MACHINE, list + name)) << name;
+    const HKEY key = CreateKey(HKEY_LOCAL_MACHINE, "Tree", "alt");
+    EXPECT_TRUE(DeleteValue(key, nullptr) && !DeleteValue(key, nullptr)) << "a value goes once";
+    RegCloseKey(key);
     CloseRegistrySandbox();
 }
 
@@ -67,10 +54,12 @@ TEST(RegistryTest, UninstallEntryIsWrittenWholeOrSaysSo)
     for (const auto& c : cases) {
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, entry.c_str());
         WriteRegistryValues(HKEY_LOCAL_MACHINE, entry, old);
+        const HKEY next = NextKeyHandle();
         regFailingWrite = c.refused;
         EXPECT_EQ(c.result, SetUninstallEntry("Pelmora", c.command, nullptr, nullptr, nullptr, nullptr, "Verlag",
                                               nullptr, nullptr, nullptr, nullptr)) << c.refused;
         regFailingWrite = 0;
+        EXPECT_EQ(next, NextKeyHandle()) << "a key left open at write " << c.refused;
         EXPECT_EQ(c.values, ReadRegistryValues(HKEY_LOCAL_MACHINE, entry)) << c.refused;
     }
     EXPECT_TRUE(SetUninstallEntry("Pelmora", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,

@@ -325,23 +325,24 @@ TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
           "W:In den Windows-Spracheinstellungen ist die zu deinstallierende Tastaturbelegung derzeit als einzig*"},
          "dll "},
         {"yes", [] {}, {IDYES}, {confirmation, finalReport}, removed},
-        {"the driver file named in other letter case, no Substitutes, the layout in no list, no shortcut",
+        {"the driver file named in other letter case, no Substitutes, the layout in no list, no shortcut, another "
+         "default input method",
          [this] {
              DeleteFileA(shortcut.c_str());
+             WriteRegistryValues(HKEY_CURRENT_USER, profile, {{"InputMethodOverride", "0409:00000409"}});
              RegDeleteKeyA(HKEY_CURRENT_USER, substitutesPath);
              Rewrite(HKEY_CURRENT_USER, preloadPath, {{"1", "00000407"}, {"2", "00000409"}});
              Rewrite(HKEY_LOCAL_MACHINE, catalogue + product, {{"Layout File", "PELMORADRV.dll"}});
          },
          {IDYES}, {confirmation, finalReport}, "dll languages layout shortcut folder entry "},
-        {"no language lists", [] { RegDeleteTreeA(HKEY_CURRENT_USER, profile.c_str()); }, {IDYES},
-         {confirmation, finalReport}, removed},
-        {"the default input method another layout",
-         [] { WriteRegistryValues(HKEY_CURRENT_USER, profile, {{"InputMethodOverride", "0409:00000409"}}); }, {IDYES},
-         {confirmation, finalReport}, removed},
         {"driver file missing, no", [this] { DeleteFileA(dll.c_str()); }, {IDYES, IDNO},
          {confirmation, MissingDll(dll)}, "dll "},
-        {"driver file missing, yes", [this] { DeleteFileA(dll.c_str()); }, {IDYES, IDYES},
-         {confirmation, MissingDll(dll), finalReport}, removed},
+        {"driver file missing, yes, no language lists",
+         [this] {
+             DeleteFileA(dll.c_str());
+             RegDeleteTreeA(HKEY_CURRENT_USER, profile.c_str());
+         },
+         {IDYES, IDYES}, {confirmation, MissingDll(dll), finalReport}, removed},
         {"driver file in use", [this] { Hold(dll); }, {IDYES}, DllInUse(dll), ""},
         {"the default layout, and the WOW64 copy",
          [] {
