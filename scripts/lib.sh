@@ -125,7 +125,7 @@ make_locale() {
 #                                      programs run the i686 tree's (64-bit Windows) and its
 #                                      wineprefix32 (32-bit Windows)
 #   start_wine_session TREE SCREENS    the prefix of TREE alone (a demonstration's)
-# SCREENS: "tests" (24 and 8 bits per pixel), "demo" (24 bits) or "own" (the user's DISPLAY, for
+# SCREENS: "tests" or "demo" (a screen of 24 bits per pixel), or "own" (the user's DISPLAY, for
 # clicking the boxes oneself).
 SCREENS=tests
 start_wine_session() {
@@ -139,11 +139,6 @@ start_wine_session() {
     if [ "$SCREENS" != own ]; then
         start_xvfb 24
         export DISPLAY=$FREE_DISPLAY
-    fi
-    if [ "$SCREENS" = tests ]; then
-        # A second screen of 256 colours for the palette tests.
-        start_xvfb 8
-        export EIGHT_BIT_DISPLAY=$FREE_DISPLAY
     fi
     if [ -n "$tree" ]; then
         trees=("$tree")

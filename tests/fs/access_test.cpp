@@ -81,16 +81,4 @@ TEST(BuildAdminOnlyDescriptor, LetsOnlySystemAndAdministratorsWrite)
     RemoveDirectoryTree(directory);
 }
 
-// The account's name is looked up, and a failing step leaves the object alone and says which.
-TEST(GrantAccess, WritesTheListOrLeavesTheFailingStep)
-{
-    const std::string directory = FreshDirectory("grant-access");
-    EXPECT_TRUE(GrantAccess(directory.c_str(), nullptr, dirMask, 1));
-    EXPECT_FALSE(GrantAccess(directory.c_str(), "Kein Konto 4711", dirMask, 1));
-    EXPECT_STREQ("LookupAccountName 1 failed", errorMessage);
-    EXPECT_FALSE(GrantAccess((directory + "fehlt.txt").c_str(), nullptr, dirMask, 1));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), errorCode);
-    RemoveDirectoryTree(directory);
-}
-
 }

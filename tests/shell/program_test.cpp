@@ -14,10 +14,8 @@ namespace {
 const std::string program = BuiltProgramPath("Uninstall_Pelmoradrv.exe");
 const wchar_t sessionManager[] = L"System\\CurrentControlSet\\Control\\Session Manager";
 
-// Runs the uninstall entry's `command` with TEMP and TMP set to `temp` in `directory`, answers
-// the boxes and waits for the copy to end; the boxes' records. The copy must have landed in a new
-// folder of its own directly in `copyFolder` and be left, with that folder, to be deleted at the
-// next start: both are deleted here and the entries taken back, or Wine would act on them.
+// Runs `command` with TEMP and TMP at `temp`, answers the boxes, waits for the copy; the records. The
+// copy's new folder in `copyFolder` and its file are left for the restart: deleted here, or Wine would.
 std::string RunUninstaller(const std::string& command, const std::wstring& temp, const std::wstring& copyFolder,
                            const char* answers, const char* directory)
 {
@@ -57,13 +55,10 @@ std::string RunUninstaller(const std::string& command, const std::wstring& temp,
     return records;
 }
 
-// The installer sets the product up as on a user's machine; the uninstall entry's command starts
-// the installed uninstaller, which copies itself into the temporary folder `temp` and ends; the
-// copy, which must land in `copyFolder`, asks, uninstalls and reports in real boxes, also when
-// the installed uninstaller was started in the product folder. Under WOW64 the installer puts
-// the DLL into both system folders and the entry into the 32-bit view. The installer adds the
-// layout to a language list of a fresh profile, as Settings would. When `cancelFirst`, a "Nein"
-// comes first and leaves everything in place.
+// The installer sets the product up (under WOW64 the DLL in both system folders, the entry in the
+// 32-bit view; the layout in a language list, as Settings adds it); the uninstall entry's command,
+// started in the product folder, uninstalls it through the copy in real boxes. A first "Nein" leaves
+// everything in place.
 void UninstallWhatTheInstallerInstalled(const std::wstring& temp, const std::wstring& copyFolder, bool cancelFirst)
 {
     const bool wow64 = RunsUnderWow64();
@@ -116,9 +111,8 @@ void UninstallWhatTheInstallerInstalled(const std::wstring& temp, const std::wst
         RegDeleteKeyExA(HKEY_LOCAL_MACHINE, entry.c_str(), KEY_WOW64_64KEY, 0);
 }
 
-// The ANSI form of a temporary folder outside code page 1252 names another folder ("Doğan"
-// becomes "Dogan"): the copy goes to its short form, and where there is none (here: the folder
-// is missing) into the Windows directory. Either way the copy knows itself and uninstalls.
+// A temporary folder outside the code page ("Doğan" would become "Dogan") is reached by its short
+// form, or without one (a missing folder) replaced by the Windows directory.
 TEST(Program, UninstallsWhatTheInstallerInstalled)
 {
     wchar_t ownTemp[MAX_PATH];
@@ -139,9 +133,8 @@ TEST(Program, UninstallsWhatTheInstallerInstalled)
     RemoveDirectoryW(turkish.c_str());
 }
 
-// Windows stretches the window and the boxes of a program that does not say it sizes itself for
-// the display's DPI into a blurred picture. Wine scales no program, so the program's manifest is
-// read here as Windows reads it at start.
+// Windows blurs a program that does not declare that it sizes itself for the DPI. Wine scales no
+// program, so the manifest is read as Windows reads it.
 TEST(Program, DeclaresThatItSizesItselfForTheDisplay)
 {
     ACTCTXA context = {};

@@ -52,10 +52,8 @@ Boxes DllInUse(const std::string& path)
                 ":\nFolgende Treiberdatei konnte nicht gelöscht werden:\n  " + path};
 }
 
-// Each box as its kind and text: "Q:" a question with Yes and No, "I:" an information and "W:" a
-// warning with OK alone, "T:" a file operation's report (a warning under its own caption).
-// Answered from `answers` in order, then with OK; the user does `whileAsked` before the first
-// answer to a question.
+// Each box as "Q:" (Yes and No), "I:" (information), "W:" (warning) or "T:" (a file operation's
+// report) and its text, answered from `answers`, then OK; `whileAsked` runs before the first answer.
 Boxes shown;
 std::vector<int> answers;
 std::function<void()> whileAsked;
@@ -140,7 +138,6 @@ protected:
     {
         OpenRegistrySandbox();
         base = FreshDirectory("sequence-tests");
-        current = base + "aktuell\\";
         strcpy(systemDir, (base + "system32\\").c_str());
         strcpy(wow64SystemDir, (base + "syswow64\\").c_str());
         strcpy(productDir, (base + "Pelmora-Tastatur").c_str());
@@ -238,7 +235,6 @@ protected:
             {"wow64-dll ", !PathExists(wow64Dll)},
             {"others ", !RegistryKeyExists(HKEY_LOCAL_MACHINE, uninstallList + "Anderes Programm") ||
                             !RegistryKeyExists(HKEY_LOCAL_MACHINE, catalogue + "00000407") || !PathExists(otherFile) ||
-                            (PathExists(current) && !PathExists(current + driverDllFileName)) ||
                             std::any_of(languagesBefore.begin(), languagesBefore.end(),
                                         [&](const std::pair<const std::string, std::string>& value) {
                                             return !ProductValue(value) && languages[value.first] != value.second;
@@ -275,7 +271,7 @@ protected:
         }
     }
 
-    std::string base, current, dll, wow64Dll, shortcut, otherFile, pendingDeletion, calls;
+    std::string base, dll, wow64Dll, shortcut, otherFile, pendingDeletion, calls;
     RegistryValues languagesBefore, keptPreload;
     HANDLE holder = nullptr;
 };
@@ -284,17 +280,6 @@ TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
 {
     const std::string refusal = "W:Der Registry-Key des zu deinstallierenden Tastaturtreibers ";
     const std::string pdf = Helper(chartPdfFileName);
-    // A system directory that the system could not name leaves the DLL's bare name, which would
-    // reach a file of that name in the current directory: the DLL counts as missing there instead.
-    const auto fromCurrent = [this](char* unknownDir) {
-        return [this, unknownDir] {
-            CreateDirectoryA(current.c_str(), nullptr);
-            MakeFile(current + driverDllFileName, 100);
-            SetCurrentDirectoryA(current.c_str());
-            unknownDir[0] = '\0';
-            isWow64 = true;
-        };
-    };
     RunCases({
         {"no driver file named", [] { Rewrite(HKEY_LOCAL_MACHINE, catalogue + product, {{"Layout Text", "x"}}); }, {},
          {refusal + "enthält keine Treiberdatei-Angabe.*"}, ""},
@@ -350,10 +335,6 @@ TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
              isWow64 = true;
          },
          {IDYES}, {confirmation, finalReport}, removed + "wow64-dll "},
-        {"system directory unknown", fromCurrent(systemDir), {IDYES, IDYES},
-         {confirmation, MissingDll(driverDllFileName), finalReport},
-         "lists languages layout shortcut folder entry wow64-dll "},
-        {"WOW64 system directory unknown", fromCurrent(wow64SystemDir), {IDYES}, {confirmation, finalReport}, removed},
         // After the driver file every failure is a warning: lists that cannot be written or read,
         // a catalogue key, a shortcut and an uninstall entry that will not go, leftovers in the
         // product folder.
@@ -390,10 +371,8 @@ TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
     });
 }
 
-// Where the system has input.dll, each of the product's values goes through Windows' own removal
-// first, by its own name, while the catalogue still has the layout; what that leaves is deleted
-// all the same. Only the system directory's input.dll is loaded, never one beside the program,
-// and under WOW64 with redirection on: the 32-bit build lies in SysWOW64.
+// Each value goes through the system directory's input.dll first (never one beside the program;
+// under WOW64 with redirection on), while the catalogue still has the layout; what it leaves goes.
 TEST_F(SequenceTest, LanguageListsGoThroughWindowsFirst)
 {
     const auto prepare = [] {
@@ -410,9 +389,8 @@ TEST_F(SequenceTest, LanguageListsGoThroughWindowsFirst)
     }
 }
 
-// A 32-bit uninstaller on 64-bit Windows works on the real system directories: the native DLL
-// decides the outcome and is reported with the path the user knows (System32), the 32-bit copy
-// goes with it.
+// Under WOW64 the native DLL decides, reported with the path the user knows (System32); the 32-bit
+// copy goes with it.
 TEST_F(SequenceTest, UnderWow64TheNativeDllDecides)
 {
     if (!RunsUnderWow64())
@@ -438,10 +416,9 @@ TEST_F(SequenceTest, UnderWow64TheNativeDllDecides)
     });
 }
 
-// A key that cannot be the product's is refused before anything else. The installed uninstaller
-// hands over to a copy of itself in a new folder of the temporary directory, where it starts the
-// copy; the copy knows itself by that folder in any letter case. A copy that does not go ahead
-// leaves no folder. System32 stays redirected all the way.
+// A key that cannot be the product's is refused first. The installed uninstaller starts a copy in a
+// new folder of the temporary directory, which knows itself there in any letter case; a copy that
+// does not go ahead leaves no folder.
 TEST_F(SequenceTest, InvocationMovesToTheTemporaryDirectoryOrSaysWhyNot)
 {
     char savedTmp[MAX_PATH] = "";
