@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support.h"
@@ -131,6 +132,25 @@ TEST(Program, UninstallsWhatTheInstallerInstalled)
         UninstallWhatTheInstallerInstalled(c.temp, c.copyFolder, c.cancelFirst);
     }
     RemoveDirectoryW(turkish.c_str());
+}
+
+// A key that cannot be the product's is refused before anything is copied or changed.
+TEST(Program, RefusesKeysThatCannotBeTheProducts)
+{
+    const std::string refusal = "text: Deinstallationsprogramm nicht mit gültigem Registry-Key für die Tastatur "
+                                "aufgerufen (";
+    const std::pair<const char*, const char*> cases[] = {
+        {"", "Angabe fehlt)"},
+        {" a001040", "Länge nicht 8 Zeichen):\\na001040"},
+        {" a0010408", "endet nicht in \"0407\", also kein deutsches Layout):\\na0010408"},
+        {" 00000407", "Schlüssel für Standardtastatur: nicht deinstallierbar):\\n00000407"},
+    };
+    for (const auto& c : cases) {
+        BoxDriver driver = StartBoxDriver("OK");
+        EXPECT_EQ(0, RunProgram("\"" + program + "\"" + c.first));
+        const std::string records = FinishBoxDriver(driver);
+        EXPECT_NE(std::string::npos, records.find(refusal + c.second + "\nbuttons: OK\nicon: exclamation\n")) << records;
+    }
 }
 
 // Windows blurs a program that does not declare that it sizes itself for the DPI. Wine scales no

@@ -17,7 +17,6 @@
 #include "shell/startup.h"
 #include "support.h"
 #include "text/msgbox.h"
-#include "uninstall/invocation.h"
 #include "uninstall/product.h"
 
 namespace {
@@ -414,77 +413,6 @@ TEST_F(SequenceTest, UnderWow64TheNativeDllDecides)
         {"native in use", real(true, true), {IDYES}, DllInUse(shownDll), ""},
         {"native missing", real(false, false), {IDYES, IDNO}, {confirmation, MissingDll(shownDll)}, "dll "},
     });
-}
-
-// A key that cannot be the product's is refused first. The installed uninstaller starts a copy in a
-// new folder of the temporary directory, which knows itself there in any letter case; a copy that
-// does not go ahead leaves no folder.
-TEST_F(SequenceTest, InvocationMovesToTheTemporaryDirectoryOrSaysWhyNot)
-{
-    char savedTmp[MAX_PATH] = "";
-    ASSERT_NE(0u, GetEnvironmentVariableA("TMP", savedTmp, MAX_PATH));
-    const HINSTANCE savedInstance = appInstance;
-    std::string ownFolder = BuiltProgramPath("");
-    CharUpperBuffA(&ownFolder[0], ownFolder.size());
-    const std::string start = "W:Deinstallationsprogramm kann ";
-    const std::string temp = base + "temp\\";
-    ASSERT_TRUE(CreateDirectoryA(temp.c_str(), nullptr));
-    // A module in a folder the installed uninstaller could have made; a DLL, which copies well and
-    // cannot be started.
-    const std::string copyFolder = base + "kopie\\pelmora-0123456789abcDEF";
-    ASSERT_TRUE(CreateDirectoryA((base + "kopie").c_str(), nullptr) && CreateDirectoryA(copyFolder.c_str(), nullptr) &&
-                CopyFileA(BuiltProgramPath("recordinput.dll").c_str(), (copyFolder + "\\kopie.dll").c_str(), FALSE));
-    const HINSTANCE copy = LoadLibraryA((copyFolder + "\\kopie.dll").c_str());
-    const HINSTANCE library = GetModuleHandleA("kernel32.dll");
-    const std::string target = temp + "Pelmora-*\\Uninstall_Pelmoradrv.exe";
-    const std::string badKey = "W:Deinstallationsprogramm nicht mit gültigem Registry-Key für die Tastatur aufgerufen (";
-    const struct {
-        const char* key;  // the one argument; none when null
-        std::string tmp;
-        HINSTANCE module;
-        Boxes boxes;
-    } cases[] = {
-        {nullptr, ownFolder, nullptr, {badKey + "Angabe fehlt)"}},
-        {"a001040", ownFolder, nullptr, {badKey + "Länge nicht 8 Zeichen):\na001040"}},
-        {"a0010408", ownFolder, nullptr, {badKey + "endet nicht in \"0407\", also kein deutsches Layout):\na0010408"}},
-        {"00000407", ownFolder, nullptr, {badKey + "Schlüssel für Standardtastatur: nicht deinstallierbar):\n00000407"}},
-        {"d0010407", base + "KOPIE", copy, {}},
-        {"d0010407", temp + "fehlt\\", library,
-         {"T:Im folgenden Verzeichnis kann kein Unterverzeichnis angelegt werden:\n" + temp +
-              "fehlt\\\n\nFehlercode 3:*",
-          start + "nicht in ein temporäres Verzeichnis kopiert werden, um sein Original löschen zu können"}},
-        {"d0010407", temp, library,
-         {"W:Folgender Programmstart konnte nicht durchgeführt werden:\nDatei: " + target + "\nAusführen in: " + temp +
-              "Pelmora-*\\\nParameter: d0010407\n\n*",
-          start + "Kopie im temporären Verzeichnis nicht starten, um sein Original löschen zu können"}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.key != nullptr ? c.key : "no key");
-        SetEnvironmentVariableA("TMP", c.tmp.c_str());
-        appInstance = c.module;
-        argCount = c.key != nullptr;
-        strcpy(argTable[0], c.key != nullptr ? c.key : "");
-        shown.clear();
-        isWow64 = RunsUnderWow64();
-        EXPECT_EQ(c.boxes.empty(), CheckInvocation()) << c.tmp;
-        SetEnvironmentVariableA("TMP", savedTmp);
-        appInstance = savedInstance;
-        ExpectBoxes(c.boxes, c.tmp);
-        WIN32_FIND_DATAA found;
-        const HANDLE search = FindFirstFileA((temp + "Pelmora-*").c_str(), &found);
-        EXPECT_EQ(INVALID_HANDLE_VALUE, search) << found.cFileName;
-        FindClose(search);
-        ExpectRedirected(c.tmp.c_str());
-        if (c.boxes.empty()) {
-            EXPECT_STREQ("Uninstall_Pelmoradrv V3.04 - Tastaturtreiber-Deinstallation", windowTitle);
-        }
-    }
-    // Only the copy is left to be deleted, its file first.
-    ScheduleCopyRemoval();
-    FreeLibrary(copy);
-    TearDown();
-    EXPECT_EQ("\\??\\" + copyFolder + "\\kopie.dll", pendingDeletion);
-    SetUp();
 }
 
 }
