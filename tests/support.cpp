@@ -28,7 +28,6 @@ void MapRoot(HKEY root, const char* scratch)
     RegCloseKey(key);
 }
 
-// Creates root\path with the access list that `access` writes in the system's notation.
 void WriteKeyAccess(HKEY root, const std::string& path, const char* access)
 {
     HKEY key = nullptr;
@@ -40,7 +39,6 @@ void WriteKeyAccess(HKEY root, const std::string& path, const char* access)
     RegCloseKey(key);
 }
 
-// The new process's handle, or null when it did not start.
 HANDLE StartProgram(std::string commandLine, const char* directory)
 {
     STARTUPINFOA startup = {};
@@ -50,6 +48,18 @@ HANDLE StartProgram(std::string commandLine, const char* directory)
         return nullptr;
     CloseHandle(process.hThread);
     return process.hProcess;
+}
+
+long WaitForExit(HANDLE process)
+{
+    if (process == nullptr)
+        return -1;
+    if (WaitForSingleObject(process, 20000) != WAIT_OBJECT_0)
+        TerminateProcess(process, 1);
+    DWORD exitCode = static_cast<DWORD>(-1);
+    GetExitCodeProcess(process, &exitCode);
+    CloseHandle(process);
+    return static_cast<long>(exitCode);
 }
 
 }
@@ -86,15 +96,7 @@ std::string ScratchFile(const char* name)
 
 long RunProgram(std::string commandLine, const char* directory)
 {
-    const HANDLE process = StartProgram(commandLine, directory);
-    if (process == nullptr)
-        return -1;
-    if (WaitForSingleObject(process, 20000) != WAIT_OBJECT_0)
-        TerminateProcess(process, 1);
-    DWORD exitCode = static_cast<DWORD>(-1);
-    GetExitCodeProcess(process, &exitCode);
-    CloseHandle(process);
-    return static_cast<long>(exitCode);
+    return WaitForExit(StartProgram(commandLine, directory));
 }
 
 BoxDriver StartBoxDriver(const char* answers)
@@ -106,17 +108,9 @@ BoxDriver StartBoxDriver(const char* answers)
 
 std::string FinishBoxDriver(BoxDriver& driver)
 {
-    if (driver.process == nullptr) {
-        ADD_FAILURE() << "boxdriver.exe did not start";
-        return std::string();
-    }
-    DWORD exitCode = 1;
-    if (WaitForSingleObject(driver.process, 20000) != WAIT_OBJECT_0)
-        TerminateProcess(driver.process, 1);
-    GetExitCodeProcess(driver.process, &exitCode);
-    CloseHandle(driver.process);
+    const long exitCode = WaitForExit(driver.process);
     const std::string records = ReadWholeFile(driver.recordPath);
-    EXPECT_EQ(0u, exitCode) << records;
+    EXPECT_EQ(0, exitCode) << records;
     return exitCode == 0 ? records : std::string();
 }
 

@@ -11,8 +11,7 @@ std::string ReadWholeFile(const std::string& path);  // empty when it cannot be 
 // Waits up to `milliseconds` for the file to exist with at least `lines` line feeds in it.
 bool WaitForFileLines(const std::string& path, int lines, DWORD milliseconds);
 std::string ScratchFile(const char* name);  // in the prefix's temporary directory, deleted first
-// Runs a program with the current environment, in `directory` when given; its exit code, -1
-// when it could not start, non-zero when it did not end within 20 seconds.
+// Runs a program in `directory` when given; its exit code, -1 when it did not start, 1 after 20 s.
 long RunProgram(std::string commandLine, const char* directory = nullptr);
 
 // boxdriver.exe in its own process, answering real boxes in order ("YES", "OK NO").
@@ -21,12 +20,10 @@ struct BoxDriver {
     std::string recordPath;
 };
 BoxDriver StartBoxDriver(const char* answers);
-// Waits for the driver to end; its records, or "" with a test failure when it did not end in
-// time or ended with an error.
+// Waits for the driver; its records, or "" with a test failure when it failed or did not end.
 std::string FinishBoxDriver(BoxDriver& driver);
 
-// Maps HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE of this process to fresh scratch keys below the
-// prefix's real HKEY_CURRENT_USER; CloseRegistrySandbox maps them back and deletes the scratch.
+// Maps this process's HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE to fresh scratch keys, and back.
 void OpenRegistrySandbox();
 void CloseRegistrySandbox();
 
@@ -42,12 +39,10 @@ void WriteRegistryValues(HKEY root, const std::string& path, const RegistryValue
 // Every value of root\path; {"<missing>", ""} without the key.
 RegistryValues ReadRegistryValues(HKEY root, const std::string& path);
 bool RegistryKeyExists(HKEY root, const std::string& path, REGSAM view = 0);
-// Creates root\path, or keeps it with its values, so that it opens for nothing (a leaf that
-// RegDeleteKeyA still removes) or for reading only.
+// Creates or keeps root\path so that it opens for nothing (RegDeleteKeyA still removes it), or reads.
 void WriteRefusedKey(HKEY root, const std::string& path);
 void WriteReadOnlyKey(HKEY root, const std::string& path);
-// The handle a key opened now gets. Wine hands out the lowest free one, so a key that an
-// operation leaves open shows as another handle afterwards.
+// The handle a key opened now gets: the lowest free one in Wine, so a key left open moves it.
 HKEY NextKeyHandle();
 
 bool RunsUnderWow64();  // a 32-bit process on 64-bit Windows

@@ -13,8 +13,7 @@ namespace {
 
 const DWORD dirMask = 0xE01300EF;  // what the directory creation grants to Everyone
 
-// The DACL of granting dirMask to Everyone in SDDL with its size, or the failing step; the old
-// descriptor is written in SDDL and arrives self-relative, as GetFileSecurityA hands it out.
+// The DACL of granting dirMask to Everyone to `oldSddl` (self-relative, as files hand it out) with its size.
 std::string Granted(const std::string& oldSddl, int inheritable)
 {
     PSECURITY_DESCRIPTOR oldSD = nullptr;
@@ -35,8 +34,7 @@ std::string Granted(const std::string& oldSddl, int inheritable)
     return dacl;
 }
 
-// Each row breaks if one of the rules of access.h goes wrong. The new entry must name Everyone itself, S-1-1-0 ("WD"), and the
-// list keep its protection from inheritance and its auto-inheritance, each only when it had it.
+// The new entry names Everyone itself ("WD"); the list keeps its inheritance flags only when it had them.
 TEST(BuildGrantDescriptor, KeepsOtherExplicitEntriesThenTheNewOneThenTheInherited)
 {
     const struct {
@@ -54,9 +52,8 @@ TEST(BuildGrantDescriptor, KeepsOtherExplicitEntriesThenTheNewOneThenTheInherite
         EXPECT_EQ(c.expected, Granted(c.old, c.inheritable)) << c.old.substr(0, 70);
 }
 
-// A folder whose programs run elevated: only SYSTEM and Administrators may change anything; the
-// user and the owner, whoever that is, read and run. Nothing comes from the parent; everything
-// goes on to the copy made inside. The longest SID a user can have still fits.
+// Only SYSTEM and Administrators may change the folder; the user and any owner read and run; nothing
+// comes from the parent. The longest SID a user can have still fits.
 TEST(BuildAdminOnlyDescriptor, LetsOnlySystemAndAdministratorsWrite)
 {
     for (const std::string user : {"S-1-5-21-1-2-3-1001", "S-1-5-21-1-2-3-4-5-6-7-8-9-10-11-12-13-14"}) {

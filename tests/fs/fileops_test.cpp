@@ -25,14 +25,12 @@ int KeepBox(HWND, const char* text, const char* caption, UINT type)
     return IDOK;
 }
 
-// The report on a file, or with `kind` a directory, that could not be deleted.
 std::string DeleteReport(const std::string& name, int error, const char* kind = "Folgende Datei")
 {
     return std::string(kind) + " kann nicht gelöscht werden:\n" + name + "\n\nFehlercode " + std::to_string(error);
 }
 
-// The status line while roots are refused: the first step towards a deletion ends the program
-// before the deletion, so that a broken guard empties no drive (C:, or Z:, the whole machine).
+// The status line while roots are refused: a broken guard ends the program before it empties a drive.
 void StopBeforeDeleting(const char*, ...)
 {
     fputs("DeleteTree went on with a path it must refuse\n", stderr);

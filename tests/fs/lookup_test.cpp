@@ -27,8 +27,7 @@ TEST(LookupTest, FindsWhatIsThereAndCreatesDirectoriesLevelByLevel)
     EXPECT_FALSE(Exists(directory + "fehlt.dll"));
     EXPECT_EQ(3, fileExistsResult);
 
-    // No false result (only "." and "..", nothing there, a slot without a record) leaves a handle
-    // in the slot: a caller closing it would close it twice.
+    // No false result leaves a handle in the slot, which a caller would close twice.
     HANDLE search = nullptr;
     for (const std::string& miss : {directory + "eins\\zwei\\*", directory + "fehlt", directory}) {
         search = INVALID_HANDLE_VALUE;

@@ -30,8 +30,7 @@ TEST(CommandLineTest, SplitsOnBlanksAndQuotesOnlyIntoWordsOfUpTo259Units)
     FreeCommandLineCopies();
 }
 
-// Under Wine, as without a network logon, the network user is the logged-on user. The network
-// provider's DLL is loaded for the call alone, never imported.
+// Without a network logon the network user is the logged-on user; mpr.dll is loaded for the call alone.
 TEST(EnvironmentTest, NamesTheNetworkUserAndLetsItsDllGo)
 {
     ProbeEnvironment();

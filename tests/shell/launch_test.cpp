@@ -24,7 +24,6 @@ TEST(LaunchTest, StartsProgramsOrSaysWhyNot)
         warning = text;
         return IDOK;
     };
-    // Nothing to start, and a command line one unit too long, are refused as a missing program is.
     EXPECT_FALSE(LaunchProgram(nullptr, nullptr, nullptr));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), errorCode);
     EXPECT_FALSE(LaunchProgram(recorder.c_str(), std::string(commandLineCapacity, 'p').c_str(), nullptr));

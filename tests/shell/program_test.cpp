@@ -1,4 +1,3 @@
-// The built program itself, started as a user would start it.
 #include <windows.h>
 #include <shlobj.h>
 
@@ -15,8 +14,8 @@ namespace {
 const std::string program = BuiltProgramPath("Uninstall_Pelmoradrv.exe");
 const wchar_t sessionManager[] = L"System\\CurrentControlSet\\Control\\Session Manager";
 
-// Runs `command` with TEMP and TMP at `temp`, answers the boxes, waits for the copy; the records. The
-// copy's new folder in `copyFolder` and its file are left for the restart: deleted here, or Wine would.
+// Runs `command` with TEMP at `temp`, answers the boxes and waits for the copy; the records. The copy
+// and its new folder in `copyFolder` are left for the restart: deleted here, or Wine would delete them.
 std::string RunUninstaller(const std::string& command, const std::wstring& temp, const std::wstring& copyFolder,
                            const char* answers, const char* directory)
 {
@@ -56,10 +55,8 @@ std::string RunUninstaller(const std::string& command, const std::wstring& temp,
     return records;
 }
 
-// The installer sets the product up (under WOW64 the DLL in both system folders, the entry in the
-// 32-bit view; the layout in a language list, as Settings adds it); the uninstall entry's command,
-// started in the product folder, uninstalls it through the copy in real boxes. A first "Nein" leaves
-// everything in place.
+// The installer sets the product up (the layout in a language list, as Settings adds it); the uninstall
+// entry's command uninstalls it through the copy in real boxes. A first "Nein" leaves everything.
 void UninstallWhatTheInstallerInstalled(const std::wstring& temp, const std::wstring& copyFolder, bool cancelFirst)
 {
     const bool wow64 = RunsUnderWow64();
@@ -112,8 +109,8 @@ void UninstallWhatTheInstallerInstalled(const std::wstring& temp, const std::wst
         RegDeleteKeyExA(HKEY_LOCAL_MACHINE, entry.c_str(), KEY_WOW64_64KEY, 0);
 }
 
-// A temporary folder outside the code page ("Doğan" would become "Dogan") is reached by its short
-// form, or without one (a missing folder) replaced by the Windows directory.
+// A temporary folder outside the code page ("Doğan") is reached by its short form, or without one by
+// the Windows directory.
 TEST(Program, UninstallsWhatTheInstallerInstalled)
 {
     wchar_t ownTemp[MAX_PATH];
@@ -134,7 +131,6 @@ TEST(Program, UninstallsWhatTheInstallerInstalled)
     RemoveDirectoryW(turkish.c_str());
 }
 
-// A key that cannot be the product's is refused before anything is copied or changed.
 TEST(Program, RefusesKeysThatCannotBeTheProducts)
 {
     const std::string refusal = "text: Deinstallationsprogramm nicht mit gültigem Registry-Key für die Tastatur "
@@ -153,8 +149,7 @@ TEST(Program, RefusesKeysThatCannotBeTheProducts)
     }
 }
 
-// Windows blurs a program that does not declare that it sizes itself for the DPI. Wine scales no
-// program, so the manifest is read as Windows reads it.
+// Windows blurs a program that does not declare that it sizes itself for the DPI; Wine scales none.
 TEST(Program, DeclaresThatItSizesItselfForTheDisplay)
 {
     ACTCTXA context = {};

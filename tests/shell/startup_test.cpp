@@ -6,9 +6,8 @@
 
 namespace {
 
-// The test DLL beside the tests, like a DLL planted beside the program, is loaded by its bare name
-// until the search is restricted, and then no more. The tests after this one load their DLLs as
-// the program does.
+// A DLL beside the tests, like one planted beside the program, loads by its bare name only until the
+// search is restricted (for the rest of the run, as in the program).
 TEST(StartupTest, RestrictsLoadsByNameToTheSystemDirectory)
 {
     for (const bool restricted : {false, true}) {

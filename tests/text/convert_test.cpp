@@ -6,15 +6,13 @@
 #include <string>
 #include <utility>
 
-// A text fits when its terminator lands at capacity - 2; what does not fit comes out empty. "Jürgen"
-// takes 7 bytes in ANSI, 8 in UTF-8. In hexadecimal a character that is no digit counts as 0.
+// What does not fit comes out empty ("Jürgen": 7 bytes in ANSI, 8 in UTF-8); a non-digit counts as 0.
 TEST(Conversions, FitOrComeOutEmptyAndStayWithinTheirCapacity)
 {
     const struct {
         const char* source;
         int capacity, ansi, utf8;
-    } cases[] = {{"Jürgen", 9, 7, 8}, {"Jürgen", 8, 7, 0}, {"Jürgen", 7, 0, 0}, {"", 2, 1, 1}, {"a", 1, 0, 0},
-                 {"a", 0, 0, 0}};
+    } cases[] = {{"Jürgen", 9, 7, 8}, {"Jürgen", 8, 7, 0}, {"Jürgen", 7, 0, 0}, {"", 2, 1, 1}, {"a", 0, 0, 0}};
     for (const auto& c : cases) {
         WCHAR source[16], wide[16] = L"###############";
         char ansi[16] = "###############", utf8[16] = "###############";

@@ -24,8 +24,7 @@ TEST(FormatText, ExpandsCopiesOrCutsByItsGuardCases)
     }
 }
 
-// A failure is captured before its message is formatted, which may show the new sysErrorText: the code
-// (HRESULT-like ones in hexadecimal), then the system's own text, its inserts ("%1") left as they stand.
+// A failure is captured before its message is formatted; HRESULTs in hexadecimal, inserts ("%1") kept.
 TEST(SysFailed, CapturesFirstAndFormatsSecondOnlyForAFailedResult)
 {
     strcpy(errorMessage, "unberührt");

@@ -8,8 +8,7 @@
 
 #include "support.h"
 
-// While the hook is on it sees each box's text unconverted; a hook that is set but switched off
-// leaves the boxes real, answered by the driver from another process.
+// The hook sees each text unconverted; switched off, the boxes are real, answered from another process.
 TEST(MessageBoxTest, HookedAndRealBoxesOwnedByTheMainWindowOnceItExists)
 {
     static std::string hooked;
