@@ -5,7 +5,6 @@
 #include <shellapi.h>
 #include <string.h>
 
-#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -74,17 +73,6 @@ std::string ReadWholeFile(const std::string& path)
 {
     std::ifstream file(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-bool WaitForFileLines(const std::string& path, int lines, DWORD milliseconds)
-{
-    for (DWORD waited = 0; waited <= milliseconds; waited += 20) {
-        const std::string content = ReadWholeFile(path);
-        if (std::count(content.begin(), content.end(), '\n') >= lines)
-            return true;
-        Sleep(20);
-    }
-    return false;
 }
 
 std::string ScratchFile(const char* name)

@@ -8,8 +8,6 @@
 
 std::string BuiltProgramPath(const char* fileName);  // a program built next to the tests
 std::string ReadWholeFile(const std::string& path);  // empty when it cannot be read
-// Waits up to `milliseconds` for the file to exist with at least `lines` line feeds in it.
-bool WaitForFileLines(const std::string& path, int lines, DWORD milliseconds);
 std::string ScratchFile(const char* name);  // in the prefix's temporary directory, deleted first
 // Runs a program in `directory` when given; its exit code, -1 when it did not start, 1 after 20 s.
 long RunProgram(std::string commandLine, const char* directory = nullptr);

@@ -102,22 +102,6 @@ TEST(Shortcut, IsSavedInTheSelectedFolderWithEveryFieldOrNotAtAll)
                 RemoveDirectoryA((commonPrograms + "Pelmora Prüfung").c_str()));
 }
 
-// Only a WOW64 process switches redirection off; switched off twice, one revert turns it on.
-TEST(Redirection, IsOffFromTheFirstSwitchUntilTheRevert)
-{
-    if (!RunsUnderWow64())
-        GTEST_SKIP() << "needs a 32-bit process on 64-bit Windows";
-    for (const bool wow64 : {false, true}) {
-        isWow64 = wow64;
-        DisableFsRedirection();
-        DisableFsRedirection();
-        EXPECT_NE(wow64, System32Redirected());
-        RevertFsRedirection();
-        EXPECT_TRUE(System32Redirected()) << wow64;
-    }
-    isWow64 = false;
-}
-
 // Each private folder is new and cannot be swapped while held; a file knows it in any form and case.
 TEST(PrivateDir, IsNewHeldAndKnownOnlyWhereMade)
 {
