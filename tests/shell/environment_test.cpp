@@ -7,11 +7,13 @@
 namespace {
 
 // Line after line, so that a longer line's leftovers would show. Arguments are joined by "|".
-TEST(CommandLineTest, SplitsOnBlanksAndQuotesOnlyIntoWordsOfUpTo259Units)
+TEST(CommandLineTest, SplitsOnBlanksAndQuotesOnlyIntoThirtyWordsOfUpTo259Units)
 {
+    const std::string many = "u.exe A B C D E F G H I J K L M N O P Q R S T U V W X Y Z a b c d e f g h i";
     const std::string overlong = std::string(300, 'x') + " \"" + std::string(150, 'y') + " " + std::string(150, 'y') +
                                  "\" next";
     const std::string cases[][3] = {
+        {many, "A|B|C|D|E|F|G|H|I|J|K|L|M|N|O|P|Q|R|S|T|U|V|W|X|Y|Z|a|b|c|d|", many.substr(6)},
         {"\"C:\\Pro gram\\u.exe\"  a\tb \"c d\"  \"e\"f \"\" \"to the end", "a\tb|c d|e|f||to the end|",
          "a\tb \"c d\"  \"e\"f \"\" \"to the end"},
         // A leading blank leaves the program name empty: the program path becomes an argument.

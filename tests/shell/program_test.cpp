@@ -117,7 +117,6 @@ TEST(Program, UninstallsWhatTheInstallerInstalled)
     GetTempPathW(MAX_PATH, ownTemp);
     const std::wstring turkish = std::wstring(ownTemp) + L"Do\u011Fan";
     ASSERT_TRUE(CreateDirectoryW(turkish.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) << GetLastError();
-    // The temporary folder given to the uninstaller, and where the copy's folder lands.
     const struct {
         std::wstring temp, copyFolder;
         bool cancelFirst;

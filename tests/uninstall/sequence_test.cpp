@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fs/fileops.h"
@@ -17,6 +18,7 @@
 #include "shell/startup.h"
 #include "support.h"
 #include "text/msgbox.h"
+#include "uninstall/invocation.h"
 #include "uninstall/product.h"
 
 namespace {
@@ -171,6 +173,7 @@ protected:
         mainWindow = nullptr;
         keptPreload = {{"1", "00000407"}};
         whileAsked = nullptr;
+        shown.clear();
         useMessageHook = true;
         messageHook = AnswerBox;
         statusHook = CheckStep;
@@ -248,7 +251,6 @@ protected:
         for (const Case& c : cases) {
             c.prepare();
             languagesBefore = LanguageLists();
-            shown.clear();
             answers = c.answers;
             EXPECT_FALSE(RunUninstall()) << c.what;
             SetCurrentDirectoryA(previous);
@@ -281,7 +283,6 @@ TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
          {"W:In den Windows-Spracheinstellungen ist die zu deinstallierende Tastaturbelegung derzeit als einzig*"}, ""},
         {"no such layout", [] { strcpy(layoutKey, "b0090407"); }, {},
          {refusal + "wurde nicht gefunden.\nTreiber: " + driver + "\nKey: b0090407\nDLL: Pelmoradrv.DLL"}, ""},
-        // A Substitutes key that cannot be read; a missing one is an empty list (further down).
         {"Substitutes refused", [] { WriteRefusedKey(HKEY_CURRENT_USER, substitutesPath); }, {},
          {"W:Fehler beim Öffnen des Registry-Keys HKEY_CURRENT_USER\\Keyboard Layout\\Substitutes"}, ""},
         {"no", [] {}, {IDNO}, {confirmation, "I:Deinstallation abgebrochen."}, ""},
@@ -403,4 +404,26 @@ TEST_F(SequenceTest, UnderWow64TheNativeDllDecides)
     });
 }
 
+
+// The installed uninstaller whose copy cannot start says so and leaves no folder behind. A DLL
+// stands in for the program: it copies well and cannot be started.
+TEST_F(SequenceTest, ACopyThatCannotStartLeavesNothingBehind)
+{
+    const std::string temp = base + "temp\\";
+    char savedTmp[MAX_PATH] = "";
+    ASSERT_TRUE(CreateDirectoryA(temp.c_str(), nullptr) && GetEnvironmentVariableA("TMP", savedTmp, MAX_PATH) > 0);
+    SetEnvironmentVariableA("TMP", temp.c_str());
+    const HINSTANCE savedInstance = std::exchange(appInstance, GetModuleHandleA("kernel32.dll"));
+    argCount = 1;
+    strcpy(argTable[0], "d0010407");
+    EXPECT_FALSE(CheckInvocation());
+    SetEnvironmentVariableA("TMP", savedTmp);
+    appInstance = savedInstance;
+    ExpectBoxes({"W:Folgender Programmstart konnte nicht durchgeführt werden:\nDatei: " + temp + "Pelmora-*",
+                 "W:Deinstallationsprogramm kann Kopie im temporären Verzeichnis nicht starten*"}, "");
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA((temp + "Pelmora-*").c_str(), &found);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, search) << found.cFileName;
+    FindClose(search);
+}
 }
