@@ -18,12 +18,10 @@ TEST(LookupTest, FindsWhatIsThereAndCreatesDirectoriesLevelByLevel)
 {
     const std::string directory = FreshDirectory("lookup-tests");
     ASSERT_TRUE(CreateDirPath((directory + "eins\\zwei\\Schaubild.pdf").c_str(), true, false));
-    EXPECT_EQ(directory + "eins\\zwei", lastDirAttempted);
     EXPECT_TRUE(Exists(directory + "eins\\zwei") && fileInfo.isDirectory && fileInfo.isExcluded);
     filesOnly = 1;
     EXPECT_FALSE(Exists(directory + "eins\\zwei"));
     EXPECT_EQ(0, filesOnly) << "a one-shot switch";
-    EXPECT_TRUE(Exists(directory + "eins\\zwei\\*."));
     EXPECT_FALSE(Exists(directory + "fehlt.dll"));
     EXPECT_EQ(3, fileExistsResult);
 

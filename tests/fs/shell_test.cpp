@@ -74,7 +74,6 @@ TEST(Shortcut, IsSavedInTheSelectedFolderWithEveryFieldOrNotAtAll)
     } cases[] = {
         {nullptr, false, "Pelmora Verknüpfung", "C:\\windows\\", desktop + "Pelmora Verknüpfung.LNK",
          notepad + "|/p \"Schaubild 1.txt\"|C:\\windows|shell32.dll,3|Schaubild der Belegung|7"},
-        // Both levels of the subfolder are missing.
         {"Pelmora Prüfung\\Schaubilder", true, "Schaubild öffnen", nullptr,
          commonPrograms + "Pelmora Prüfung\\Schaubilder\\Schaubild öffnen.LNK", plain},
         // No such folder, and one without a path: with common the user's Programs menu stands in.

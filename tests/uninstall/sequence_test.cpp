@@ -384,6 +384,12 @@ TEST_F(SequenceTest, UnderWow64TheNativeDllDecides)
     if (!RunsUnderWow64())
         GTEST_SKIP() << "needs a 32-bit process on 64-bit Windows";
     const std::string shownDll = "C:\\windows\\system32\\Pelmoradrv.DLL";
+    // Switched off twice, redirection is on again after one revert.
+    isWow64 = true;
+    DisableFsRedirection();
+    DisableFsRedirection();
+    RevertFsRedirection();
+    ExpectRedirected("after a second switch-off");
     const auto real = [this](bool native, bool held) {
         return [this, native, held] {
             dll = "C:\\windows\\sysnative\\Pelmoradrv.DLL";
