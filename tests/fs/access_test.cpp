@@ -46,7 +46,6 @@ TEST(BuildGrantDescriptor, KeepsOtherExplicitEntriesThenTheNewOneThenTheInherite
          "D:ARAI(A;;FA;;;BA)(A;;FR;;;BU)(A;;0xe01300ef;;;WD)(A;ID;FA;;;SY)(A;ID;FR;;;WD)(D;;FA;;;WD) 176"},
         {"D:(A;;FA;;;SY)", 0, "D:(A;;FA;;;SY)(A;;0xe01300ef;;;WD) 48"},
         {"D:PAI(A;;FA;;;SY)", 1, "D:PARAI(A;;FA;;;SY)(A;OICI;0xe01300ef;;;WD) 48"},
-        {"D:NO_ACCESS_CONTROL", 1, "D:(A;OICI;0xe01300ef;;;WD) 28"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.expected, Granted(c.old, c.inheritable)) << c.old.substr(0, 70);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 #include <string>
 
 #include "fs/fileops.h"
@@ -114,6 +115,10 @@ TEST(MainWindowTest, ShowsTheStatusLineAtOnceAndShutsDownWhenClosed)
 
     // No palette here; the branch of a 256-colour display, taken by hand, realises one and gives it back.
     EXPECT_TRUE(!usePalette && SendMessageA(mainWindow, WM_QUERYNEWPALETTE, 0, 0) == 0);
+    std::set<COLORREF> colours;  // each entry its own colour: a misplaced one leaves a black hole
+    for (const PALETTEENTRY& entry : programPaletteTable.palPalEntry)
+        colours.insert(RGB(entry.peRed, entry.peGreen, entry.peBlue));
+    EXPECT_EQ(static_cast<size_t>(paletteSize), colours.size());
     usePalette = true;
     SelectProgramPalette();
     const HPALETTE palette = appPalette;
