@@ -198,7 +198,7 @@ void WriteReadOnlyKey(HKEY root, const std::string& path)
 HKEY NextKeyHandle()
 {
     HKEY key = nullptr;
-    RegOpenKeyExA(HKEY_CURRENT_USER, "", 0, KEY_READ, &key);
+    RegOpenKeyExA(HKEY_USERS, ".DEFAULT", 0, KEY_READ, &key);
     RegCloseKey(key);
     return key;
 }

@@ -5,7 +5,8 @@
 // the top of the Z-order first. For each box FILE gets, flushed at once, the lines
 //     caption: <box title>, text: <text of control 0xFFFF>, buttons: <present among OK CANCEL
 //     ABORT RETRY IGNORE YES NO, in this order, one blank apart>, icon: <information|question|
-//     exclamation|error|none|unknown>, owner: <as 0x%llX, or 0>, pid: <of the box's process>,
+//     exclamation|error|none|unknown>, window: <the owner's title>, owner: <as 0x%llX, or 0>,
+//     pid: <of the box's process>,
 //     answered: <the ANSWER, or "NONE (no such button)">, then an empty line;
 // caption and text as ANSI with \\, \r, \n and \t for backslash, CR, LF and TAB; lines end in LF.
 // A box without the answer's button is closed with its first one: exit code 3. Each box, and its
@@ -176,7 +177,8 @@ std::string Record(HWND box)
     DWORD pid = 0;
     GetWindowThreadProcessId(box, &pid);
     return "caption: " + EscapedText(box) + "\ntext: " + EscapedText(StaticChild(box, false)) + "\nbuttons: " +
-           buttons + "\nicon: " + DetectIcon(box) + "\nowner: " + ownerText + "\npid: " + std::to_string(pid) + "\n";
+           buttons + "\nicon: " + DetectIcon(box) + "\nwindow: " + (owner != nullptr ? EscapedText(owner) : "") +
+           "\nowner: " + ownerText + "\npid: " + std::to_string(pid) + "\n";
 }
 
 // Presses a button by posting the notification the button itself would send.

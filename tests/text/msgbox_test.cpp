@@ -30,15 +30,15 @@ TEST(MessageBoxTest, HookedAndRealBoxesOwnedByTheMainWindowOnceItExists)
     sprintf(owner, "owner: 0x%llX", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(mainWindow)));
     const std::string records = FinishBoxDriver(driver);
     EXPECT_NE(std::string::npos, records.find("caption: Pelmora\ntext: Vor dem Fenster:\\r\\nLösche a.dll\n"
-                                              "buttons: OK\nicon: information\nowner: 0\n")) << records;
+                                              "buttons: OK\nicon: information\nwindow: \nowner: 0\n")) << records;
     EXPECT_NE(std::string::npos, records.find("caption: Pelmora\ntext: Wirklich deinstallieren?\n"
-                                              "buttons: YES NO\nicon: question\n" + std::string(owner))) << records;
+                                              "buttons: YES NO\nicon: question\nwindow: Besitzer\n" + std::string(owner))) << records;
     EXPECT_EQ("Tastaturtreiber-Deinstallation: Datei x\t " + std::to_string(MB_OK | MB_ICONEXCLAMATION) + "\n", hooked);
     DestroyWindow(mainWindow);
     mainWindow = nullptr;
     messageHook = nullptr;
-    // A line break that would not fit whole is left out.
-    char target[4] = "###";
-    ConvertControlChars(target, 3, "a\tb");
-    EXPECT_STREQ("a", target);
+    // The line break takes its two bytes; the character after it no longer fits.
+    char target[5] = "####";
+    ConvertControlChars(target, 4, "a\tb");
+    EXPECT_STREQ("a\r\n", target);
 }

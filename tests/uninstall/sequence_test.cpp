@@ -286,7 +286,6 @@ TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
         {"Substitutes refused", [] { WriteRefusedKey(HKEY_CURRENT_USER, substitutesPath); }, {},
          {"W:Fehler beim Öffnen des Registry-Keys HKEY_CURRENT_USER\\Keyboard Layout\\Substitutes"}, ""},
         {"no", [] {}, {IDNO}, {confirmation, "I:Deinstallation abgebrochen."}, ""},
-        // The user changes the lists in the language settings while the boxes are open.
         {"a layout added meanwhile",
          [this] {
              whileAsked = [] { WriteRegistryValues(HKEY_CURRENT_USER, preloadPath, {{"3", "00000409"}}); };
