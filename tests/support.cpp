@@ -197,10 +197,12 @@ void WriteReadOnlyKey(HKEY root, const std::string& path)
 
 HKEY NextKeyHandle()
 {
-    HKEY key = nullptr;
-    RegOpenKeyExA(HKEY_USERS, ".DEFAULT", 0, KEY_READ, &key);
-    RegCloseKey(key);
-    return key;
+    HKEY keys[32] = {};
+    for (HKEY& key : keys)
+        RegOpenKeyExA(HKEY_USERS, ".DEFAULT", 0, KEY_READ, &key);
+    for (const HKEY key : keys)
+        RegCloseKey(key);
+    return keys[31];
 }
 
 bool RunsUnderWow64()

@@ -28,7 +28,6 @@ void CloseRegistrySandbox();
 bool PathExists(const std::string& path);
 std::string FreshDirectory(const char* name);  // empty, in the temporary directory; ends in '\'
 void RemoveDirectoryTree(const std::string& directory);  // read-only entries included
-// Creates a file of `size` bytes (sparse where the file system allows) with the attributes.
 bool MakeFile(const std::string& path, DWORD size, DWORD attributes = FILE_ATTRIBUTE_NORMAL);
 
 typedef std::map<std::string, std::string> RegistryValues;
@@ -40,7 +39,8 @@ bool RegistryKeyExists(HKEY root, const std::string& path, REGSAM view = 0);
 // Creates or keeps root\path so that it opens for nothing (RegDeleteKeyA still removes it), or reads.
 void WriteRefusedKey(HKEY root, const std::string& path);
 void WriteReadOnlyKey(HKEY root, const std::string& path);
-// The handle a key opened now gets: the lowest free one in Wine, so a key left open moves it.
+// The handle the 32nd of keys opened now gets: Wine hands out the lowest free ones, so a key left
+// open below it moves it.
 HKEY NextKeyHandle();
 
 bool RunsUnderWow64();  // a 32-bit process on 64-bit Windows

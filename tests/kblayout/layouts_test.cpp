@@ -78,7 +78,8 @@ protected:
     static bool Load(char edit, const Values& preloadValues, const Values& substituteValues, const char* key = nullptr)
     {
         RegDeleteTreeA(HKEY_CURRENT_USER, "Keyboard Layout");
-        WriteRegistryValues(HKEY_CURRENT_USER, preloadPath, preloadValues);
+        if (preloadValues != missing)
+            WriteRegistryValues(HKEY_CURRENT_USER, preloadPath, preloadValues);
         if (substituteValues != missing)
             WriteRegistryValues(HKEY_CURRENT_USER, substitutesPath, substituteValues);
         WriteRegistryValues(HKEY_LOCAL_MACHINE, catalogue + "00000407", {{"Layout File", "KBDGR.DLL"}});
@@ -202,6 +203,7 @@ TEST_F(LayoutTest, RefusalsAndSpoiledListsWriteNothing)
         {'R', "00000407", usual, substituted, nullptr, "Standard-Layout kann nicht entfernt werden"},
         {'A', "a0010407", usual, substituted, nullptr, "Schlüssel schon vorhanden"},
         {'M', "Fehlt.DLL", usual, substituted, nullptr, "Schlüssel nicht vorhanden"},
+        {'R', nullptr, missing, substituted, nullptr, open + "Preload"},
         {'R', nullptr, usual, substituted, preloadPath, "Warnung:\n" + open + "Preload"},
         {'R', nullptr, usual, substituted, substitutesPath, "Warnung:\n" + open + "Substitutes"},
         {'R', nullptr, usual, V("d0020407=a0010407"), substitutesPath, ""},
@@ -215,7 +217,6 @@ TEST_F(LayoutTest, RefusalsAndSpoiledListsWriteNothing)
             RegDeleteTreeA(HKEY_CURRENT_USER, c.spoiled);
         if (c.spoiled == substitutesPath && !c.text.empty())
             WriteRefusedKey(HKEY_CURRENT_USER, substitutesPath);
-        // Nor does a write-back after a refusal write anything.
         EXPECT_EQ(c.text.empty() || c.edit == 'M', WriteUserLayoutLists());
         EXPECT_EQ(c.text, edited ? errorText : refusal);
         EXPECT_EQ(c.text.empty() ? V("00000407 d0010407") : c.spoiled == preloadPath ? missing : c.preload,

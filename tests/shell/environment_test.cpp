@@ -6,7 +6,6 @@
 
 namespace {
 
-// Line after line, so that a longer line's leftovers would show. Arguments are joined by "|".
 TEST(CommandLineTest, SplitsOnBlanksAndQuotesOnlyIntoThirtyWordsOfUpTo259Units)
 {
     const std::string many = "u.exe A B C D E F G H I J K L M N O P Q R S T U V W X Y Z a b c d e f g h i";

@@ -39,7 +39,6 @@ Ink DarkInk()
     return ink;
 }
 
-// At 100 % and 150 %: the LogPixels Wine reads as a process starts, and the window's frame.
 struct Scaling {
     DWORD logPixels;
     RECT frame;

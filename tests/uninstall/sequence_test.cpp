@@ -243,7 +243,6 @@ protected:
             gone += piece.second ? piece.first : "";
         return gone;
     }
-    // Each case on a fresh installation; the running program stays, and System32 redirected.
     void RunCases(const std::vector<Case>& cases)
     {
         char previous[MAX_PATH];
@@ -252,7 +251,9 @@ protected:
             c.prepare();
             languagesBefore = LanguageLists();
             answers = c.answers;
+            const HKEY next = NextKeyHandle();
             EXPECT_FALSE(RunUninstall()) << c.what;
+            EXPECT_EQ(next, NextKeyHandle()) << c.what << ": a key left open";
             SetCurrentDirectoryA(previous);
             CloseHandle(holder);
             holder = nullptr;
