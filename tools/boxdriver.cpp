@@ -5,8 +5,8 @@
 // the top of the Z-order first. For each box FILE gets, flushed at once, the lines
 //     caption: <box title>, text: <text of control 0xFFFF>, buttons: <present among OK CANCEL
 //     ABORT RETRY IGNORE YES NO, in this order, one blank apart>, icon: <information|question|
-//     exclamation|error|none|unknown>, window: <the owner's title>, owner: <as 0x%llX, or 0>,
-//     pid: <of the box's process>,
+//     exclamation|error|none|unknown>, window: <the owner's title and size such as "480x180", or
+//     nothing>, owner: <as 0x%llX, or 0>, pid: <of the box's process>,
 //     answered: <the ANSWER, or "NONE (no such button)">, then an empty line;
 // caption and text as ANSI with \\, \r, \n and \t for backslash, CR, LF and TAB; lines end in LF.
 // A box without the answer's button is closed with its first one: exit code 3. Each box, and its
@@ -172,12 +172,18 @@ std::string Record(HWND box)
     }
     const HWND owner = GetWindow(box, GW_OWNER);
     char ownerText[32] = "0";
-    if (owner != nullptr)
+    std::string window;
+    if (owner != nullptr) {
         snprintf(ownerText, sizeof(ownerText), "0x%llX", static_cast<unsigned long long>(ULONG_PTR(owner)));
+        RECT frame = {};
+        GetWindowRect(owner, &frame);
+        window = EscapedText(owner) + " " + std::to_string(frame.right - frame.left) + "x" +
+                 std::to_string(frame.bottom - frame.top);
+    }
     DWORD pid = 0;
     GetWindowThreadProcessId(box, &pid);
     return "caption: " + EscapedText(box) + "\ntext: " + EscapedText(StaticChild(box, false)) + "\nbuttons: " +
-           buttons + "\nicon: " + DetectIcon(box) + "\nwindow: " + (owner != nullptr ? EscapedText(owner) : "") +
+           buttons + "\nicon: " + DetectIcon(box) + "\nwindow: " + window +
            "\nowner: " + ownerText + "\npid: " + std::to_string(pid) + "\n";
 }
 

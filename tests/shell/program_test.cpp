@@ -96,7 +96,7 @@ void UninstallWhatTheInstallerInstalled(const std::wstring& temp, const std::wst
     const std::string records = RunUninstaller(command, temp, copyFolder, "YES OK", folder.c_str());
     for (const char* box : {"caption: Uninstall_Pelmoradrv\ntext: Soll folgender Tastatur-Treiber deinstalliert werden?"
                             "\\n\\nPelmora AltGrLinks (V3.04)\nbuttons: YES NO\nicon: question\n"
-                            "window: Uninstall_Pelmoradrv V3.04 - Tastaturtreiber-Deinstallation\n",
+                            "window: Uninstall_Pelmoradrv V3.04 - Tastaturtreiber-Deinstallation 480x180\n",
                             "wurde deinstalliert:\\nPelmora AltGrLinks (V3.04)\nbuttons: OK\nicon: information\n"})
         EXPECT_NE(std::string::npos, records.find(box)) << records;
     for (const std::string& path : installed)

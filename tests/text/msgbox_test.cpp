@@ -32,7 +32,7 @@ TEST(MessageBoxTest, HookedAndRealBoxesOwnedByTheMainWindowOnceItExists)
     EXPECT_NE(std::string::npos, records.find("caption: Pelmora\ntext: Vor dem Fenster:\\r\\nLösche a.dll\n"
                                               "buttons: OK\nicon: information\nwindow: \nowner: 0\n")) << records;
     EXPECT_NE(std::string::npos, records.find("caption: Pelmora\ntext: Wirklich deinstallieren?\n"
-                                              "buttons: YES NO\nicon: question\nwindow: Besitzer\n" + std::string(owner))) << records;
+                                              "buttons: YES NO\nicon: question\nwindow: Besitzer 200x100\n" + std::string(owner))) << records;
     EXPECT_EQ("Tastaturtreiber-Deinstallation: Datei x\t " + std::to_string(MB_OK | MB_ICONEXCLAMATION) + "\n", hooked);
     DestroyWindow(mainWindow);
     mainWindow = nullptr;
