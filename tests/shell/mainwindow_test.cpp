@@ -100,7 +100,7 @@ TEST(MainWindowTest, ShowsTheStatusLineAtOnceAndShutsDownWhenClosed)
     if (scaled) {
         EXPECT_NEAR(3 * atoi(handedDown), 2 * (ink.box.bottom - ink.box.top), 4) << "grown by half";
     }
-    EXPECT_TRUE(statusBusy && currentCursor == waitCursor && ownerWindow == mainWindow &&
+    EXPECT_TRUE(statusBusy && currentCursor == waitCursor && GetCursor() == waitCursor && ownerWindow == mainWindow &&
                 GetObjectType(statusFont) == OBJ_FONT);
     // A '&' in a path is drawn, not taken for the next letter's underline.
     SetStatus("Tom&Jerry");
@@ -110,7 +110,7 @@ TEST(MainWindowTest, ShowsTheStatusLineAtOnceAndShutsDownWhenClosed)
     EXPECT_GT(withAmpersand.box.right - withAmpersand.box.left, without.box.right - without.box.left + 3);
     ClearStatus();
     EXPECT_EQ(0, DarkInk().pixels);
-    EXPECT_TRUE(statusText[0] == '\0' && !statusBusy && currentCursor == normalCursor);
+    EXPECT_TRUE(statusText[0] == '\0' && !statusBusy && currentCursor == normalCursor && GetCursor() == normalCursor);
 
     // No palette here; the branch of a 256-colour display, taken by hand, realises one and gives it back.
     EXPECT_TRUE(!usePalette && SendMessageA(mainWindow, WM_QUERYNEWPALETTE, 0, 0) == 0);
