@@ -102,7 +102,6 @@ TEST(MainWindowTest, ShowsTheStatusLineAtOnceAndShutsDownWhenClosed)
     }
     EXPECT_TRUE(statusBusy && currentCursor == waitCursor && GetCursor() == waitCursor && ownerWindow == mainWindow &&
                 GetObjectType(statusFont) == OBJ_FONT);
-    // A '&' in a path is drawn, not taken for the next letter's underline.
     SetStatus("Tom&Jerry");
     const Ink withAmpersand = DarkInk();
     SetStatus("TomJerry");
