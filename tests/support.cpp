@@ -49,6 +49,8 @@ HANDLE StartProgram(std::string commandLine, const char* directory)
     return process.hProcess;
 }
 
+}
+
 long WaitForExit(HANDLE process)
 {
     if (process == nullptr)
@@ -59,8 +61,6 @@ long WaitForExit(HANDLE process)
     GetExitCodeProcess(process, &exitCode);
     CloseHandle(process);
     return static_cast<long>(exitCode);
-}
-
 }
 
 std::string BuiltProgramPath(const char* fileName)

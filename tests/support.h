@@ -9,8 +9,9 @@
 std::string BuiltProgramPath(const char* fileName);  // a program built next to the tests
 std::string ReadWholeFile(const std::string& path);  // empty when it cannot be read
 std::string ScratchFile(const char* name);  // in the prefix's temporary directory, deleted first
-// Runs a program in `directory` when given; its exit code, -1 when it did not start, 1 after 20 s.
-long RunProgram(std::string commandLine, const char* directory = nullptr);
+// Waits for the process and closes its handle; its exit code, -1 without one, 1 when ended after 20 s.
+long WaitForExit(HANDLE process);
+long RunProgram(std::string commandLine, const char* directory = nullptr);  // WaitForExit of its start
 
 // boxdriver.exe in its own process, answering real boxes in order ("YES", "OK NO").
 struct BoxDriver {

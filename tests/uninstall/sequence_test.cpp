@@ -245,8 +245,6 @@ protected:
     }
     void RunCases(const std::vector<Case>& cases)
     {
-        char previous[MAX_PATH];
-        GetCurrentDirectoryA(MAX_PATH, previous);
         for (const Case& c : cases) {
             c.prepare();
             languagesBefore = LanguageLists();
@@ -254,7 +252,6 @@ protected:
             const HKEY next = NextKeyHandle();
             EXPECT_FALSE(RunUninstall()) << c.what;
             EXPECT_EQ(next, NextKeyHandle()) << c.what << ": a key left open";
-            SetCurrentDirectoryA(previous);
             CloseHandle(holder);
             holder = nullptr;
             ExpectBoxes(c.boxes, c.what);
