@@ -23,6 +23,8 @@ struct LanguageValue {
 
 LanguageValue found[languageValueCapacity];
 int foundcount;
+HKEY userRoot;         // the root of the user's hive
+const char* userName;  // and its name in the texts
 
 bool IsHexDigit(char c)
 {
@@ -42,14 +44,15 @@ void LanguagePath(char* path, const char* language)
     FormatInto(path, 2 * MAX_PATH, language[0] != '\0' ? "%s\\%s" : "%s", userProfilePath, language);
 }
 
-// Adds a line to the warning in errorText: `format` with the key of `language` and `name`.
+// Adds a line to the warning in errorText: `format` with the user's root, the key of `language`
+// and `name`.
 void Report(const char* format, const char* language, const char* name)
 {
     char path[2 * MAX_PATH];
     LanguagePath(path, language);
     if (errorText[0] == '\0')
         CopyText(errorText, errorTextSize, "Warnung:");
-    AppendFormatted(errorText, errorTextSize, format, path, name);
+    AppendFormatted(errorText, errorTextSize, format, userName, path, name);
 }
 
 // The key of `language` for reading; null when it is missing, or refused and reported.
@@ -57,9 +60,9 @@ HKEY OpenLanguage(const char* language)
 {
     char path[2 * MAX_PATH];
     LanguagePath(path, language);
-    const HKEY key = OpenKeyRead(HKEY_CURRENT_USER, path);
+    const HKEY key = OpenKeyRead(userRoot, path);
     if (key == nullptr && regStatus != ERROR_FILE_NOT_FOUND)
-        Report("\nFehler beim Öffnen des Registry-Keys HKEY_CURRENT_USER\\%s", language, nullptr);
+        Report("\nFehler beim Öffnen des Registry-Keys %s\\%s", language, nullptr);
     return key;
 }
 
@@ -82,7 +85,7 @@ void FindValues(HKEY profile)
                 continue;
             // More than the table holds would be left behind unnoticed: say so instead.
             if (foundcount == languageValueCapacity) {
-                Report("\nZu viele Einträge im Registry-Key HKEY_CURRENT_USER\\%s", language, nullptr);
+                Report("\nZu viele Einträge im Registry-Key %s\\%s", language, nullptr);
                 break;
             }
             CopyText(found[foundcount].language, regNameCapacity, language);
@@ -117,27 +120,31 @@ void DeleteLeftover(const char* language, const char* name)
 {
     char path[2 * MAX_PATH];
     LanguagePath(path, language);
-    const HKEY key = OpenKeyWrite(HKEY_CURRENT_USER, path);
+    const HKEY key = OpenKeyWrite(userRoot, path);
     bool gone = regStatus == ERROR_FILE_NOT_FOUND;  // the language went with it
     if (key != nullptr) {
         gone = DeleteValue(key, name) || regStatus == ERROR_FILE_NOT_FOUND;
         RegCloseKey(key);
     }
     if (!gone)
-        Report("\nFehler beim Löschen des Registry-Werts HKEY_CURRENT_USER\\%s - %s", language, name);
+        Report("\nFehler beim Löschen des Registry-Werts %s\\%s - %s", language, name);
 }
 
 }
 
-bool RemoveFromLanguageLists()
+bool RemoveFromLanguageLists(HKEY user, const char* name)
 {
     errorText[0] = '\0';
+    userRoot = user;
+    userName = name;
     const HKEY profile = OpenLanguage("");
     if (profile == nullptr)
         return errorText[0] == '\0';
     FindValues(profile);
     RegCloseKey(profile);
-    UninstallThroughWindows();
+    // InstallLayoutOrTip knows only the lists of the user who calls it.
+    if (user == HKEY_CURRENT_USER)
+        UninstallThroughWindows();
     for (int i = 0; i < foundcount; ++i)
         DeleteLeftover(found[i].language, found[i].name);
     // Read afresh: Windows may have chosen another default in the meantime.

@@ -1,14 +1,18 @@
 // The user's keyboard layouts: a snapshot of three registry lists, edited in memory and written
 // back.
 //
-// - HKEY_CURRENT_USER "Keyboard Layout\Preload": values "1", "2", ... naming layout identifiers;
+// - the user's "Keyboard Layout\Preload": values "1", "2", ... naming layout identifiers;
 //   "1" is the user's default layout.
-// - HKEY_CURRENT_USER "Keyboard Layout\Substitutes": an identifier used in Preload, mapped to the
+// - the user's "Keyboard Layout\Substitutes": an identifier used in Preload, mapped to the
 //   layout that really stands for it.
 // - HKEY_LOCAL_MACHINE "System\CurrentControlSet\Control\Keyboard Layouts": the catalogue; only
 //   its German-language keys are kept.
 // A fourth list, the one Windows 8 and later show the user, is not kept in memory:
 // RemoveFromLanguageLists edits it in place.
+//
+// The user's lists are those of one user, given by the root of the user's hive and its name for
+// the texts: HKEY_CURRENT_USER, the running user's, by default, or another user's key below
+// HKEY_USERS.
 //
 // Use: LoadLayoutRegistry once, then one of RemoveUserLayout, AddUserLayout or
 // MakeUserLayoutDefault, then WriteUserLayoutLists. Nothing but the write-back and
@@ -22,7 +26,7 @@
 // The machine's catalogue of keyboard layouts, below HKEY_LOCAL_MACHINE.
 inline const char layoutCataloguePath[] = "System\\CurrentControlSet\\Control\\Keyboard Layouts";
 
-// The user's language lists since Windows 8, below HKEY_CURRENT_USER: one subkey per language
+// The user's language lists since Windows 8, below the user's root: one subkey per language
 // (named as in its "Languages" value) with a value "LLLL:KLID" (language and layout in
 // hexadecimal) for each input method, and "InputMethodOverride" naming the default input method
 // the same way. Older Windows have no such key.
@@ -100,14 +104,15 @@ void SetErrorText(const char* format, ...);
 // its language part in any letter case, its values are found by name in any letter case, and
 // the "Layout Id" of every key, of any language, counts towards maxLayoutId; a key of another
 // language that cannot be opened only sets layoutIdUnknown. False when a German key or a list
-// cannot be opened (a missing Substitutes key is an empty list, a refused one is not) or the
-// user's Preload or Substitutes list is longer than its table, so that nothing is written from a
-// partial list. Not finding layoutKey is no failure: layoutKeyIndex is -1.
-bool LoadLayoutRegistry();
+// cannot be opened (a missing Substitutes key is an empty list, a refused one is not, and so is
+// another user's missing Preload key) or the user's Preload or Substitutes list is longer than
+// its table, so that nothing is written from a partial list. Not finding layoutKey is no
+// failure: layoutKeyIndex is -1.
+bool LoadLayoutRegistry(HKEY user = HKEY_CURRENT_USER, const char* userName = "HKEY_CURRENT_USER");
 
-// Reads every value of `key`, the list HKEY_CURRENT_USER\`path`, into `table` and `count`.
+// Reads every value of `key`, the list named `name` in the texts, into `table` and `count`.
 // False, with errorText, when there are more than the table holds.
-bool ReadValueTable(HKEY key, const char* path, SubstituteEntry* table, DWORD* count);
+bool ReadValueTable(HKEY key, const char* name, SubstituteEntry* table, DWORD* count);
 
 // True for an 8-character key beginning with "00000", the standard layout of a language.
 bool IsStandardLayoutKey(const char* key);
@@ -119,6 +124,12 @@ bool SameLayoutKey(const char* first, const char* second);
 // layoutKey), numbered 1 to n without gaps. Sets notInPreload when there is no such entry.
 // False, with errorText, when layoutKey is not in the catalogue or is a standard key.
 bool RemoveUserLayout();
+
+// After RemoveUserLayout, for a user who cannot choose another layout now: when every Preload
+// entry stands for layoutKey, the computed lists become the standard layout of the entry "1"'s
+// language alone ("0000" and the last four digits of its identifier; the first entry's without
+// a "1") and no Substitutes. True when it replaced them.
+bool LeaveStandardLayout();
 
 // Computes the lists with a new default layout: a new catalogue key (index -1, named in
 // newKeyName and newLayoutId; a number whose key a Preload entry still stands for is passed over)
@@ -143,12 +154,12 @@ bool MakeUserLayoutDefault();
 // then remain, naming a layout twice). Substitutes is created only when there is something to
 // write into it; a missing Preload key is not created. True when nothing had to be written or
 // all was written; false with errorText otherwise. An empty Preload list is never written.
-bool WriteUserLayoutLists();
+bool WriteUserLayoutLists(HKEY user = HKEY_CURRENT_USER, const char* userName = "HKEY_CURRENT_USER");
 
 // Takes layoutKey out of the user's language lists: each value "LLLL:<layoutKey>" (letter case
-// ignored) of a language goes first through InstallLayoutOrTip of the system's input.dll, where
-// there is one, and is then deleted directly if it is still there; InputMethodOverride is
+// ignored) of a language goes first, in the running user's lists, through InstallLayoutOrTip of
+// the system's input.dll, where there is one, and is then deleted directly if it is still there; InputMethodOverride is
 // deleted when it still names the layout so. Nothing else changes, and without the key nothing
 // happens. Redirection must be on (LoadSystemDll). True when nothing of the layout is left;
 // false with errorText naming each key that could not be read and each value left.
-bool RemoveFromLanguageLists();
+bool RemoveFromLanguageLists(HKEY user = HKEY_CURRENT_USER, const char* userName = "HKEY_CURRENT_USER");

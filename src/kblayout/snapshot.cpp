@@ -36,6 +36,9 @@ namespace {
 const char preloadPath[] = "Keyboard Layout\\Preload";
 const char substitutesPath[] = "Keyboard Layout\\Substitutes";
 
+// The full name of the list being read, for the texts: its root's name, then its path.
+char listName[2 * MAX_PATH];
+
 bool Equal(const char* first, const char* second)
 {
     return first != nullptr && second != nullptr && strcmp(first, second) == 0;
@@ -73,10 +76,9 @@ void StartAfresh()
 
 // A list longer than its table is refused whole: writing back the part that was read would
 // delete the rest of the user's list.
-bool ReportFullTable(const char* path)
+bool ReportFullTable(const char* name)
 {
-    SetErrorText("Zu viele Einträge im Registry-Key HKEY_CURRENT_USER\\%s (höchstens %d)", path,
-                 layoutTableCapacity);
+    SetErrorText("Zu viele Einträge im Registry-Key %s (höchstens %d)", name, layoutTableCapacity);
     return false;
 }
 
@@ -87,7 +89,7 @@ bool ReadPreload(HKEY key)
         if (!EnumValue(key, index))
             continue;
         if (preloadcount >= static_cast<DWORD>(layoutTableCapacity))
-            return ReportFullTable(preloadPath);
+            return ReportFullTable(listName);
         PreloadEntry& entry = preload[preloadcount++];
         entry.name = HeapText(regValueName);
         entry.klid = HeapText(regValueData);
@@ -103,7 +105,7 @@ bool ReadPreload(HKEY key)
 // as the registry ignores it when it looks the name up.
 bool ReadSubstitutes(HKEY key)
 {
-    if (!ReadValueTable(key, substitutesPath, substitutes, &substitutecount))
+    if (!ReadValueTable(key, listName, substitutes, &substitutecount))
         return false;
     for (DWORD s = 0; s < substitutecount; ++s) {
         for (DWORD i = 0; i < preloadcount; ++i) {
@@ -218,11 +220,12 @@ bool IsLayoutInUse(const char* keyName)
 // list that `mayBeMissing` and is missing (not refused) is read as empty.
 bool ReadList(HKEY root, const char* rootName, const char* path, bool (*read)(HKEY), bool mayBeMissing = false)
 {
+    FormatInto(listName, sizeof(listName), "%s\\%s", rootName, path);
     const HKEY key = OpenKeyRead(root, path);
     if (key == nullptr) {
         if (mayBeMissing && regStatus == ERROR_FILE_NOT_FOUND)
             return true;
-        SetErrorText("Fehler beim Öffnen des Registry-Keys %s\\%s", rootName, path);
+        SetErrorText("Fehler beim Öffnen des Registry-Keys %s", listName);
         return false;
     }
     const bool complete = read(key);
@@ -240,7 +243,7 @@ void SetErrorText(const char* format, ...)
     va_end(arguments);
 }
 
-bool ReadValueTable(HKEY key, const char* path, SubstituteEntry* table, DWORD* count)
+bool ReadValueTable(HKEY key, const char* name, SubstituteEntry* table, DWORD* count)
 {
     *count = 0;
     const int values = CountValues(key);
@@ -248,7 +251,7 @@ bool ReadValueTable(HKEY key, const char* path, SubstituteEntry* table, DWORD* c
         if (!EnumValue(key, index))
             continue;
         if (*count >= static_cast<DWORD>(layoutTableCapacity))
-            return ReportFullTable(path);
+            return ReportFullTable(name);
         table[*count].name = HeapText(regValueName);
         table[*count].value = HeapText(regValueData);
         ++*count;
@@ -268,11 +271,13 @@ bool SameLayoutKey(const char* first, const char* second)
     return SameTextNoCase(first, second);
 }
 
-bool LoadLayoutRegistry()
+bool LoadLayoutRegistry(HKEY user, const char* userName)
 {
     StartAfresh();
-    if (!ReadList(HKEY_CURRENT_USER, "HKEY_CURRENT_USER", preloadPath, ReadPreload) ||
-        !ReadList(HKEY_CURRENT_USER, "HKEY_CURRENT_USER", substitutesPath, ReadSubstitutes, true) ||
+    // Windows keeps a Preload list for every user it has signed in; another user's hive may have
+    // none yet.
+    if (!ReadList(user, userName, preloadPath, ReadPreload, user != HKEY_CURRENT_USER) ||
+        !ReadList(user, userName, substitutesPath, ReadSubstitutes, true) ||
         !ReadList(HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE", layoutCataloguePath, ReadCatalogue))
         return false;
     if (layoutFileIndex != -1)

@@ -3,6 +3,7 @@
 #include "kblayout/layouts.h"
 #include "registry/registry.h"
 #include "text/convert.h"
+#include "text/format.h"
 
 namespace {
 
@@ -24,6 +25,7 @@ struct List {
 };
 
 HKEY layoutsKey;
+const char* userName;  // the root of the user's hive as the texts name it
 List preloadList;
 List substitutesList;
 
@@ -77,13 +79,12 @@ bool ReadNow(List& list, bool mayBeMissing)
     if (list.key == nullptr) {
         if (mayBeMissing && regStatus == ERROR_FILE_NOT_FOUND)
             return true;
-        SetErrorText("Warnung:\nFehler beim Öffnen des Registry-Keys HKEY_CURRENT_USER\\%s\\%s", layoutsPath,
-                     list.name);
+        SetErrorText("Warnung:\nFehler beim Öffnen des Registry-Keys %s\\%s\\%s", userName, layoutsPath, list.name);
         return false;
     }
-    char path[64];
-    wsprintfA(path, "%s\\%s", layoutsPath, list.name);
-    return ReadValueTable(list.key, path, list.now, &list.nowcount);
+    char name[2 * MAX_PATH];
+    FormatInto(name, sizeof(name), "%s\\%s\\%s", userName, layoutsPath, list.name);
+    return ReadValueTable(list.key, name, list.now, &list.nowcount);
 }
 
 // Stores one value; false, with the warning in errorText, when that fails. A missing key (only
@@ -311,7 +312,7 @@ void CloseList(List& list)
 
 }
 
-bool WriteUserLayoutLists()
+bool WriteUserLayoutLists(HKEY user, const char* name)
 {
     if (notInPreload || nothingToWrite)
         return true;
@@ -321,9 +322,10 @@ bool WriteUserLayoutLists()
     }
     errorText[0] = '\0';
     // Opened for writing: a missing Substitutes key is created through this handle.
-    layoutsKey = OpenKeyWrite(HKEY_CURRENT_USER, layoutsPath);
+    userName = name;
+    layoutsKey = OpenKeyWrite(user, layoutsPath);
     if (layoutsKey == nullptr) {
-        SetErrorText("Warnung:\nFehler beim Öffnen des Registry-Keys HKEY_CURRENT_USER\\%s", layoutsPath);
+        SetErrorText("Warnung:\nFehler beim Öffnen des Registry-Keys %s\\%s", userName, layoutsPath);
         return false;
     }
     preloadList.name = "Preload";

@@ -12,6 +12,7 @@
 #include "text/convert.h"
 #include "text/msgbox.h"
 #include "text/paths.h"
+#include "uninstall/otherusers.h"
 #include "uninstall/product.h"
 
 namespace {
@@ -182,6 +183,7 @@ bool RunUninstall()
         WarnListUpdate();
     if (!RemoveFromLanguageLists())
         WarnListUpdate();
+    RemoveFromOtherUsers();
     RemoveCatalogueKey();
     RemoveShortcut();
     RemoveProductFolder();

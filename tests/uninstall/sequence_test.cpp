@@ -15,11 +15,13 @@
 #include "fs/fileops.h"
 #include "fs/shell.h"
 #include "kblayout/layouts.h"
+#include "registry/hives.h"
 #include "shell/environment.h"
 #include "shell/startup.h"
 #include "support.h"
 #include "text/msgbox.h"
 #include "uninstall/invocation.h"
+#include "uninstall/otherusers.h"
 #include "uninstall/product.h"
 
 namespace {
@@ -504,5 +506,121 @@ TEST_F(SequenceTest, ACopyThatCannotStartLeavesNothingBehind)
     const HANDLE search = FindFirstFileA((temp + "Pelmora-*").c_str(), &found);
     EXPECT_EQ(INVALID_HANDLE_VALUE, search) << found.cFileName;
     FindClose(search);
+}
+
+// Other users: hives loaded below HKEY_USERS under made-up SIDs (they last while the Wine server
+// runs), and profiles that are not loaded, whose hive files the sandbox's profile list names.
+const std::string otherUser = "S-1-5-21-7-7-7-1001";
+const std::string profileList = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+const std::string listPaths[] = {preloadPath, substitutesPath, profile, profile + "\\de-CH", profile + "\\de-DE"};
+typedef std::vector<RegistryValues> UserLists;  // in the order of listPaths; empty ones not written
+const UserLists withProduct = {{{"1", "00000407"}, {"2", "d0010407"}}, {{"d0010407", "a0010407"}},
+                               {{"InputMethodOverride", "0407:A0010407"}}, {},
+                               {{"0407:A0010407", "1"}, {"0407:00000407", "1"}}};
+const UserLists productOnly = {{{"1", "d0010807"}}, {{"d0010807", "a0010407"}}, {}, {{"0807:A0010407", "1"}}};
+
+std::string Lists(HKEY root, const std::string& base)
+{
+    std::string lists;
+    for (const std::string& path : listPaths) {
+        for (const auto& value : ReadRegistryValues(root, base + path))
+            lists += value.first + "=" + value.second + " ";
+        lists += "| ";
+    }
+    return lists;
+}
+
+void WriteLists(HKEY root, const std::string& base, const UserLists& lists)
+{
+    for (size_t i = 0; i < lists.size(); ++i)
+        if (!lists[i].empty())
+            WriteRegistryValues(root, base + listPaths[i], lists[i]);
+}
+
+std::vector<std::string> seenAtUnload;
+
+class OtherUsersTest : public SequenceTest {
+protected:
+    void SetUp() override
+    {
+        SequenceTest::SetUp();
+        profiles = FreshDirectory("profiles");
+        signInHadLists = RegistryKeyExists(HKEY_USERS, ".DEFAULT\\Keyboard Layout");
+        seenAtUnload.clear();
+        beforeHiveUnload = [] { seenAtUnload.push_back(Lists(HKEY_USERS, profileHiveKeyName + std::string("\\"))); };
+        // The running user has no entry of the layout, so the boxes are those of every uninstall.
+        Rewrite(HKEY_CURRENT_USER, preloadPath, {{"1", "00000407"}, {"2", "00000409"}});
+    }
+    void TearDown() override
+    {
+        beforeHiveUnload = nullptr;
+        RegUnLoadKeyA(HKEY_USERS, profileHiveKeyName);
+        for (const std::string& key : {otherUser, otherUser + "_Classes"})
+            RegDeleteTreeA(HKEY_USERS, key.c_str());
+        if (!signInHadLists)
+            RegDeleteTreeA(HKEY_USERS, ".DEFAULT\\Keyboard Layout");
+        SequenceTest::TearDown();
+        RemoveDirectoryTree(profiles);
+    }
+    // A profile whose hive is not loaded, in the folder `name` below profiles, named by the
+    // profile list as `sid` or as its "Default"; without lists, its hive file is damaged.
+    void SaveProfile(const std::string& sid, const std::string& name, const UserLists& lists)
+    {
+        const std::string folder = profiles + name;
+        CreateDirectoryA(folder.c_str(), nullptr);
+        if (sid == "Default")
+            WriteRegistryValues(HKEY_LOCAL_MACHINE, profileList, {{"Default", folder}});
+        else
+            WriteRegistryValues(HKEY_LOCAL_MACHINE, profileList + "\\" + sid, {{"ProfileImagePath", folder}});
+        if (lists.empty()) {
+            MakeFile(folder + "\\NTUSER.DAT", 100);
+            return;
+        }
+        RegDeleteTreeA(HKEY_CURRENT_USER, "Vorlage");
+        WriteLists(HKEY_CURRENT_USER, "Vorlage\\", lists);
+        HKEY key = nullptr;
+        RegOpenKeyExA(HKEY_CURRENT_USER, "Vorlage", 0, KEY_READ, &key);
+        EXPECT_TRUE(EnableHivePrivileges());
+        EXPECT_EQ(ERROR_SUCCESS, RegSaveKeyA(key, (folder + "\\NTUSER.DAT").c_str(), nullptr));
+        RegCloseKey(key);
+    }
+    std::string profiles;
+    bool signInHadLists = false;
+};
+
+// Loaded or not, each user loses the layout; one whose only layout it was keeps its language's
+// standard layout, and a profile that cannot be loaded is named while the others are edited.
+TEST_F(OtherUsersTest, EveryUserLosesTheLayout)
+{
+    const std::string edited = "1=00000407 | | | <missing>= | 0407:00000407=1 | ";
+    const std::string signInEdited = "1=00000407 | | <missing>= | <missing>= | <missing>= | ";
+    for (const bool damaged : {false, true}) {
+        ASSERT_FALSE(signInHadLists) << "the prefix's sign-in screen has lists of its own";
+        for (const std::string& key : {otherUser, otherUser + "_Classes"})
+            WriteLists(HKEY_USERS, key + "\\", withProduct);
+        const std::string before = Lists(HKEY_USERS, otherUser + "\\");
+        WriteLists(HKEY_USERS, ".DEFAULT\\", {withProduct[0], withProduct[1]});
+        SaveProfile("S-1-5-21-7-7-7-1002", "anna", damaged ? UserLists() : productOnly);
+        SaveProfile("Default", "Default", withProduct);
+        answers = {IDYES};
+        const HKEY next = NextKeyHandle();
+        EXPECT_FALSE(RunUninstall());
+        EXPECT_EQ(next, NextKeyHandle()) << "a key left open";
+        Boxes boxes = {confirmation, finalReport};
+        if (damaged)
+            boxes.insert(boxes.begin() + 1, warning + "Problem bei Registry-Key-Update weiterer Benutzer:\n  " +
+                                                profiles + "anna\\NTUSER.DAT: Profil kann nicht geladen werden: *");
+        ExpectBoxes(boxes, "");
+        EXPECT_EQ(edited, Lists(HKEY_USERS, otherUser + "\\"));
+        EXPECT_EQ(before, Lists(HKEY_USERS, otherUser + "_Classes\\"));
+        EXPECT_EQ(signInEdited, Lists(HKEY_USERS, ".DEFAULT\\"));
+        std::vector<std::string> seen = {"1=00000807 | | | | <missing>= | ", edited};
+        if (damaged)
+            seen.erase(seen.begin());
+        EXPECT_EQ(seen, seenAtUnload);
+        EXPECT_FALSE(RegistryKeyExists(HKEY_USERS, profileHiveKeyName));
+        TearDown();
+        SetUp();
+    }
 }
 }
