@@ -3,15 +3,15 @@
 #include "kblayout/layouts.h"
 #include "text/convert.h"
 
-bool LeaveStandardLayout()
+void LeaveStandardLayout()
 {
     if (preloadcount == 0)
-        return false;
+        return;
     DWORD first = 0;
     for (DWORD i = 0; i < preloadcount; ++i) {
         const PreloadEntry& entry = preload[i];
         if (!SameLayoutKey(entry.substitute != nullptr ? entry.substitute : entry.klid, layoutKey))
-            return false;
+            return;
         if (entry.name != nullptr && strcmp(entry.name, "1") == 0)
             first = i;
     }
@@ -27,5 +27,4 @@ bool LeaveStandardLayout()
     newpreloadcount = 1;
     newsubstitutecount = 0;
     notInPreload = nothingToWrite = keepSubstitutes = 0;
-    return true;
 }

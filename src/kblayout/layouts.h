@@ -128,8 +128,8 @@ bool RemoveUserLayout();
 // After RemoveUserLayout, for a user who cannot choose another layout now: when every Preload
 // entry stands for layoutKey, the computed lists become the standard layout of the entry "1"'s
 // language alone ("0000" and the last four digits of its identifier; the first entry's without
-// a "1") and no Substitutes. True when it replaced them.
-bool LeaveStandardLayout();
+// a "1") and no Substitutes.
+void LeaveStandardLayout();
 
 // Computes the lists with a new default layout: a new catalogue key (index -1, named in
 // newKeyName and newLayoutId; a number whose key a Preload entry still stands for is passed over)

@@ -1,7 +1,6 @@
 #include "registry/hives.h"
 
 #include <sddl.h>
-#include <string.h>
 
 #include "registry/registry.h"
 #include "text/convert.h"
@@ -77,7 +76,6 @@ bool ReadPathValue(HKEY key, const char* valueName)
     DWORD type = REG_NONE;
     DWORD size = MAX_PATH - 1;  // the last byte stays zero
     regStatus = RegQueryValueExA(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(raw), &size);
-    memset(regValueData, 0, sizeof(regValueData));
     if (regStatus != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
         if (regStatus == ERROR_SUCCESS || regStatus == ERROR_MORE_DATA)
             regStatus = ERROR_BAD_PATHNAME;
@@ -89,7 +87,6 @@ bool ReadPathValue(HKEY key, const char* valueName)
     }
     const DWORD expanded = ExpandEnvironmentStringsA(raw, regValueData, MAX_PATH);
     if (expanded == 0 || expanded > MAX_PATH) {
-        memset(regValueData, 0, sizeof(regValueData));
         regStatus = ERROR_BAD_PATHNAME;
         return false;
     }

@@ -41,7 +41,10 @@ void ReportStatus(const char* profile, const char* what)
 {
     BuildSysErrorText(static_cast<DWORD>(regStatus));
     char reason[errorTextCapacity];
-    FormatInto(reason, errorTextCapacity, "%s: %s", what, sysErrorText);
+    int end = FormatInto(reason, errorTextCapacity, "%s: %s", what, sysErrorText);
+    // The system's text ends in a line break, which would leave an empty line in the list.
+    while (end > 0 && (reason[end - 1] == '\r' || reason[end - 1] == '\n'))
+        reason[--end] = '\0';
     Report(profile, reason);
 }
 
@@ -71,31 +74,33 @@ bool IsOtherUser(const char* key)
            !SameTextNoCase(key, runningUser);
 }
 
-// Edits the loaded hive HKEY_USERS\`key`.
-void CleanLoaded(const char* key)
+// Calls `edit` with `key` and the name of each of its subkeys that is another user's.
+void ForOtherUsers(HKEY key, void (*edit)(HKEY, const char*))
+{
+    const int count = CountSubkeys(key);
+    for (int index = 0; index < count; ++index) {
+        if (!EnumSubkey(key, index))
+            continue;
+        // Copied: the edit overwrites regKeyName.
+        char name[regNameCapacity];
+        CopyText(name, regNameCapacity, regKeyName);
+        if (IsOtherUser(name))
+            edit(key, name);
+    }
+}
+
+// Edits the loaded hive `key` of `users`, HKEY_USERS.
+void CleanLoaded(HKEY users, const char* key)
 {
     char name[2 * MAX_PATH];
     FormatInto(name, sizeof(name), "HKEY_USERS\\%s", key);
-    const HKEY root = OpenKeyRead(HKEY_USERS, key);
+    const HKEY root = OpenKeyRead(users, key);
     if (root == nullptr) {
         ReportStatus(name, "Profil kann nicht geöffnet werden");
         return;
     }
     Clean(root, name);
     RegCloseKey(root);
-}
-
-void CleanLoadedUsers()
-{
-    const int count = CountSubkeys(HKEY_USERS);
-    for (int index = 0; index < count; ++index) {
-        if (!EnumSubkey(HKEY_USERS, index))
-            continue;
-        char key[regNameCapacity];
-        CopyText(key, regNameCapacity, regKeyName);
-        if (IsOtherUser(key))
-            CleanLoaded(key);
-    }
 }
 
 // Loads the hive file `file`, edits it and unloads it again, whatever happened in between.
@@ -120,39 +125,30 @@ void CleanFile(const char* file)
         ReportStatus(file, "Profil kann nicht wieder entladen werden");
 }
 
-// The profiles of `list` whose hive is not loaded: their users are not signed in.
-void CleanUnloadedProfiles(HKEY list)
+// The profile `key` of `list`, unless its hive is loaded: edited with the loaded ones then.
+void CleanUnloaded(HKEY list, const char* key)
 {
-    const int count = CountSubkeys(list);
-    for (int index = 0; index < count; ++index) {
-        if (!EnumSubkey(list, index))
-            continue;
-        char key[regNameCapacity];
-        CopyText(key, regNameCapacity, regKeyName);
-        if (!IsOtherUser(key))
-            continue;
-        const HKEY loaded = OpenKeyRead(HKEY_USERS, key);
-        if (loaded != nullptr) {
-            RegCloseKey(loaded);
-            continue;
-        }
-        const HKEY profile = OpenKeyRead(list, key);
-        bool named = profile != nullptr && ReadPathValue(profile, "ProfileImagePath");
-        if (profile != nullptr)
-            RegCloseKey(profile);
-        char file[2 * MAX_PATH];
-        if (named && !ComposePath(file, regValueData, hiveFileName)) {
-            named = false;
-            regStatus = ERROR_BAD_PATHNAME;
-        }
-        if (named) {
-            CleanFile(file);
-            continue;
-        }
-        char name[2 * MAX_PATH];
-        FormatInto(name, sizeof(name), "HKEY_LOCAL_MACHINE\\%s\\%s", profileListPath, key);
-        ReportStatus(name, "Profil kann nicht geladen werden");
+    const HKEY loaded = OpenKeyRead(HKEY_USERS, key);
+    if (loaded != nullptr) {
+        RegCloseKey(loaded);
+        return;
     }
+    const HKEY profile = OpenKeyRead(list, key);
+    bool named = profile != nullptr && ReadPathValue(profile, "ProfileImagePath");
+    if (profile != nullptr)
+        RegCloseKey(profile);
+    char file[2 * MAX_PATH];
+    if (named && !ComposePath(file, regValueData, hiveFileName)) {
+        named = false;
+        regStatus = ERROR_BAD_PATHNAME;
+    }
+    if (named) {
+        CleanFile(file);
+        return;
+    }
+    char name[2 * MAX_PATH];
+    FormatInto(name, sizeof(name), "HKEY_LOCAL_MACHINE\\%s\\%s", profileListPath, key);
+    ReportStatus(name, "Profil kann nicht geladen werden");
 }
 
 // The Default profile, named by the list's "Default" or else found in its profiles folder.
@@ -174,11 +170,11 @@ void RemoveFromOtherUsers()
     cut = false;
     // Unknown, the running user's hive counts as another's: its lists are clean by now.
     ReadCurrentUserKeyName(runningUser);
-    CleanLoadedUsers();
+    ForOtherUsers(HKEY_USERS, CleanLoaded);
     const HKEY list = OpenKeyRead(HKEY_LOCAL_MACHINE, profileListPath);
     if (list != nullptr)
-        CleanUnloadedProfiles(list);
-    CleanLoaded(".DEFAULT");
+        ForOtherUsers(list, CleanUnloaded);
+    CleanLoaded(HKEY_USERS, ".DEFAULT");
     if (list != nullptr) {
         CleanDefaultProfile(list);
         RegCloseKey(list);

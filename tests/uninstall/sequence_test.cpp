@@ -517,7 +517,9 @@ typedef std::vector<RegistryValues> UserLists;  // in the order of listPaths; em
 const UserLists withProduct = {{{"1", "00000407"}, {"2", "d0010407"}}, {{"d0010407", "a0010407"}},
                                {{"InputMethodOverride", "0407:A0010407"}}, {},
                                {{"0407:A0010407", "1"}, {"0407:00000407", "1"}}};
-const UserLists productOnly = {{{"1", "d0010807"}}, {{"d0010807", "a0010407"}}, {}, {{"0807:A0010407", "1"}}};
+// Twice the product, "1" in another language and not first.
+const UserLists productOnly = {{{"02", "d0010407"}, {"1", "d0010807"}}, {{"d0010407", "a0010407"}, {"d0010807", "a0010407"}},
+                               {}, {{"0807:A0010407", "1"}}};
 
 std::string Lists(HKEY root, const std::string& base)
 {
@@ -545,7 +547,9 @@ protected:
     {
         SequenceTest::SetUp();
         profiles = FreshDirectory("profiles");
-        signInHadLists = RegistryKeyExists(HKEY_USERS, ".DEFAULT\\Keyboard Layout");
+        signInHadLayouts = RegistryKeyExists(HKEY_USERS, ".DEFAULT\\Keyboard Layout");
+        for (int i = 0; i < 2; ++i)
+            signInLists[i] = ReadRegistryValues(HKEY_USERS, ".DEFAULT\\" + listPaths[i]);
         seenAtUnload.clear();
         beforeHiveUnload = [] { seenAtUnload.push_back(Lists(HKEY_USERS, profileHiveKeyName + std::string("\\"))); };
         // The running user has no entry of the layout, so the boxes are those of every uninstall.
@@ -557,8 +561,14 @@ protected:
         RegUnLoadKeyA(HKEY_USERS, profileHiveKeyName);
         for (const std::string& key : {otherUser, otherUser + "_Classes"})
             RegDeleteTreeA(HKEY_USERS, key.c_str());
-        if (!signInHadLists)
+        // The sign-in screen's lists as they were, also when a crash left the test's in them.
+        if (!signInHadLayouts)
             RegDeleteTreeA(HKEY_USERS, ".DEFAULT\\Keyboard Layout");
+        for (int i = 0; i < 2 && signInHadLayouts; ++i) {
+            RegDeleteTreeA(HKEY_USERS, (".DEFAULT\\" + listPaths[i]).c_str());
+            if (signInLists[i].count("<missing>") == 0)
+                WriteRegistryValues(HKEY_USERS, ".DEFAULT\\" + listPaths[i], signInLists[i]);
+        }
         SequenceTest::TearDown();
         RemoveDirectoryTree(profiles);
     }
@@ -585,7 +595,8 @@ protected:
         RegCloseKey(key);
     }
     std::string profiles;
-    bool signInHadLists = false;
+    bool signInHadLayouts = false;
+    RegistryValues signInLists[2];
 };
 
 // Loaded or not, each user loses the layout; one whose only layout it was keeps its language's
@@ -595,13 +606,16 @@ TEST_F(OtherUsersTest, EveryUserLosesTheLayout)
     const std::string edited = "1=00000407 | | | <missing>= | 0407:00000407=1 | ";
     const std::string signInEdited = "1=00000407 | | <missing>= | <missing>= | <missing>= | ";
     for (const bool damaged : {false, true}) {
-        ASSERT_FALSE(signInHadLists) << "the prefix's sign-in screen has lists of its own";
         for (const std::string& key : {otherUser, otherUser + "_Classes"})
             WriteLists(HKEY_USERS, key + "\\", withProduct);
         const std::string before = Lists(HKEY_USERS, otherUser + "\\");
-        WriteLists(HKEY_USERS, ".DEFAULT\\", {withProduct[0], withProduct[1]});
+        for (int i = 0; i < 2; ++i)
+            Rewrite(HKEY_USERS, ".DEFAULT\\" + listPaths[i], withProduct[i]);
         SaveProfile("S-1-5-21-7-7-7-1002", "anna", damaged ? UserLists() : productOnly);
-        SaveProfile("Default", "Default", withProduct);
+        if (damaged)  // the profiles folder has no Default profile
+            WriteRegistryValues(HKEY_LOCAL_MACHINE, profileList, {{"ProfilesDirectory", profiles}});
+        else
+            SaveProfile("Default", "Default", withProduct);
         answers = {IDYES};
         const HKEY next = NextKeyHandle();
         EXPECT_FALSE(RunUninstall());
@@ -609,15 +623,14 @@ TEST_F(OtherUsersTest, EveryUserLosesTheLayout)
         Boxes boxes = {confirmation, finalReport};
         if (damaged)
             boxes.insert(boxes.begin() + 1, warning + "Problem bei Registry-Key-Update weiterer Benutzer:\n  " +
-                                                profiles + "anna\\NTUSER.DAT: Profil kann nicht geladen werden: *");
+                                                profiles + "anna\\NTUSER.DAT: Profil kann nicht geladen werden: Fehlercode 1017:\n"
+                                                "Keine Registrierungsdatei.");
         ExpectBoxes(boxes, "");
         EXPECT_EQ(edited, Lists(HKEY_USERS, otherUser + "\\"));
         EXPECT_EQ(before, Lists(HKEY_USERS, otherUser + "_Classes\\"));
         EXPECT_EQ(signInEdited, Lists(HKEY_USERS, ".DEFAULT\\"));
-        std::vector<std::string> seen = {"1=00000807 | | | | <missing>= | ", edited};
-        if (damaged)
-            seen.erase(seen.begin());
-        EXPECT_EQ(seen, seenAtUnload);
+        const std::vector<std::string> seen = {"1=00000807 | | | | <missing>= | ", edited};
+        EXPECT_EQ(damaged ? std::vector<std::string>() : seen, seenAtUnload);
         EXPECT_FALSE(RegistryKeyExists(HKEY_USERS, profileHiveKeyName));
         TearDown();
         SetUp();
