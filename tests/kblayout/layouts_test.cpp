@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
+#include <iterator>
 #include <map>
 #include <random>
 #include <set>
@@ -47,8 +48,9 @@ std::string Upper(std::string text)
 }
 
 // The layouts Preload names, through Substitutes as Windows looks them up, in upper case; with
-// `loadedOnly` only those Windows loads (up to the first gap). `first`: the one "1" names.
-Layouts NamedLayouts(bool loadedOnly, std::string* first = nullptr)
+// `loadedOnly` only those Windows loads (up to the first gap), with `languages` each followed by
+// the language its entry files it under. `first`: the one "1" names.
+Layouts NamedLayouts(bool loadedOnly, std::string* first = nullptr, bool languages = false)
 {
     std::map<std::string, std::string> standsFor;
     for (const auto& pair : ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath))
@@ -61,7 +63,7 @@ Layouts NamedLayouts(bool loadedOnly, std::string* first = nullptr)
     for (const auto& entry : loadedOnly ? loaded : values) {
         const auto substitute = standsFor.find(Upper(entry.second));
         const std::string layout = substitute != standsFor.end() ? substitute->second : Upper(entry.second);
-        layouts.insert(layout);
+        layouts.insert(languages ? layout + " " + Upper(entry.second.substr(4)) : layout);
         if (first != nullptr && entry.first == "1")
             *first = layout;
     }
@@ -96,13 +98,14 @@ protected:
 
     // Loads, edits and writes back with the first, second, ... write failing, then completely: each
     // failure is reported, keeps every layout Windows loaded (but the product) where Windows loads
-    // it, and writes no changed Substitutes value before the standard keys'. The layouts named before.
+    // it, and writes no changed Substitutes value before the standard keys'. The layouts named before,
+    // with their languages.
     static Layouts EditAndWrite(char edit, const Values& preloadValues, const Values& substituteValues)
     {
         for (int k = 1;; ++k) {
             const HKEY next = NextKeyHandle();
             EXPECT_TRUE(Load(edit, preloadValues, substituteValues)) << errorText;
-            const Layouts before = NamedLayouts(false);
+            const Layouts before = NamedLayouts(false, nullptr, true);
             const Layouts loaded = NamedLayouts(true);
             regFailingWrite = k;
             const bool written = WriteUserLayoutLists();
@@ -148,14 +151,22 @@ const struct {
     {'R', "00000407 d0010407", "00000407=a0020407 d0010407=a0010407", "00000407", "00000407=a0020407"},
     {'R', "d0030407 00000407 d0010407", "d0030407=a0010407 00000407=a0020407 d0010407=00000407", "00000407 d0010407",
      "00000407=a0020407 d0010407=00000407"},
-    // Odd names follow the regular ones; only the product's last entry goes; a generated key never
-    // redirects an entry that names it directly.
+    // Odd names follow the regular ones; every entry of the product goes, also one naming it
+    // directly; a generated key never redirects an entry that names it directly.
     {'R', "-3=a0030407 01=d0010407 1=00000407 250=a0020407 3=d0020407", "d0010407=a0010407 d0020407=a0010407",
-     "00000407 d0010407 a0030407 a0020407", "d0010407=a0010407"},
+     "00000407 a0030407 a0020407", ""},
     {'R', "d0010407 d0020407 d0030407", "d0020407=a0010407 d0030407=a0020407", "d0010407 d0020407", "d0020407=a0020407"},
+    {'R', "00000407 a0010407", "x=y", "00000407", ""},
+    // Entries that stay keep their languages; the standard key goes only to an entry of its own.
+    {'R', "d0010407 d0010409 d0010807 D001040C",
+     "d0010407=a0010407 d0010409=00020409 d0010807=A0010407 D001040C=0001040c", "d0010409 d001040C",
+     "d0010409=00020409 d001040C=0001040c"},
+    {'R', "d0010407 d001040c 00000407 d0010807 d0020407",
+     "d0010407=a0020407 d001040c=0001040c 00000407=a0010407 d0010807=a0010407 d0020407=A0010407", "00000407 d001040c",
+     "00000407=a0020407 d001040c=0001040c"},
+    {'R', "d0010409 00000407", "d0010409=00020409 00000407=a0010407", "d0010409", "d0010409=00020409"},
     // No failing write leaves a gap before a layout, here 00000409 when "2" is not stored.
     {'R', "00000407 d0010407 00000409", "d0010407=a0010407", "00000407 00000409", ""},
-    {'R', "00000407 a0010407", "x=y", "00000407 a0010407", "x=y"},
     // Only names 1 to the first gap move; "0" and "01" keep theirs; Substitutes is created.
     {'A', "0=00000409 1=00000407 2=a0020407 4=a0030407 01=00000807", "-",
      "0=00000409 1=d0010407 2=00000407 3=a0020407 4=a0030407 01=00000807", "d0010407=b0040407"},
@@ -268,14 +279,16 @@ TEST_F(LayoutTest, AddingTakesAFreshKeyOrACatalogueEntryThatFits)
 }
 
 // Random lists through the three edits and every failing write: all layouts stay named as often as
-// before (less the product, plus the new one), a removal numbers 1 to n, the new or moved one is "1".
+// before and in the same languages (less every entry of the product, plus the new one), a removal
+// numbers 1 to n, the new or moved one is "1".
 TEST_F(LayoutTest, RandomListsKeepTheirLayoutsThroughEveryEditAndFailingWrite)
 {
     std::mt19937 random(20261206);
     const auto pick = [&random](int count) { return static_cast<int>(random() % count); };
-    const char* substituted[] = {"d0010407", "d0020407", "d0030407", "00000407"};
-    const char* plain[] = {"00000407", "00000409", "a0020407", "d0040407"};
-    const char* targets[] = {"00000407", "00000409", "a0020407", "a0030407"};
+    const char* substituted[] = {"d0010407", "d0020407", "d0010409", "d001040c", "00000407"};
+    // A removal also meets further entries of the product, named directly or through Substitutes.
+    const char* plain[] = {"00000407", "00000409", "a0020407", "d0040407", "a0010407"};
+    const char* targets[] = {"00000407", "00000409", "a0020407", "a0030407", product};
     for (int round = 0; round < 240; ++round) {
         const char edit = "RAM"[round % 3];
         const int count = (edit == 'R' ? 2 : 1) + pick(6);
@@ -284,23 +297,29 @@ TEST_F(LayoutTest, RandomListsKeepTheirLayoutsThroughEveryEditAndFailingWrite)
         Values substituteValues;
         std::string productName;
         int standardNamed = 0;
+        int others = 0;
         // Each substituted identifier is named once, as Windows leaves them.
         std::shuffle(std::begin(substituted), std::end(substituted), random);
         int substitutedUsed = 0;
         for (int place = 0, number = pick(4) == 0 ? 0 : 1; place < count; ++place, number += 1 + (pick(6) == 0)) {
             const std::string name = (pick(8) == 0 ? "0" : "") + std::to_string(number);
-            std::string klid = plain[pick(4)];
+            const int kinds = edit == 'R' ? 5 : 4;
+            std::string klid = plain[pick(kinds)];
+            std::string layout = klid;
             if (place == productPlace || (pick(2) == 0 && substitutedUsed < 3)) {
                 klid = substituted[substitutedUsed++];
-                substituteValues[pick(3) == 0 ? Upper(klid) : klid] = place == productPlace ? product : targets[pick(4)];
+                layout = place == productPlace ? product : targets[pick(kinds)];
+                substituteValues[pick(3) == 0 ? Upper(klid) : klid] = layout;
                 klid = pick(3) == 0 ? Upper(klid) : klid;
             }
+            others += Upper(layout) != product;
             productName = place == productPlace ? name : productName;
             standardNamed += klid == "00000407";
             preloadValues[name] = klid;
         }
-        // Nor is a substituted standard key also named directly.
-        if (standardNamed > 1 && substituteValues.count("00000407") != 0)
+        // Nor is a substituted standard key also named directly; the uninstaller removes nothing
+        // that would leave no layout.
+        if ((standardNamed > 1 && substituteValues.count("00000407") != 0) || (edit == 'R' && others == 0))
             continue;
         if (substituteValues.empty() && pick(2) == 0)
             substituteValues = missing;
@@ -309,11 +328,11 @@ TEST_F(LayoutTest, RandomListsKeepTheirLayoutsThroughEveryEditAndFailingWrite)
         Layouts expected = EditAndWrite(edit, preloadValues, substituteValues);
         ASSERT_FALSE(HasFailure());
         std::string first;
-        const Layouts after = NamedLayouts(false, &first);
-        if (edit == 'R')
-            expected.erase(expected.find(product));
+        const Layouts after = NamedLayouts(false, &first, true);
+        for (auto named = expected.begin(); named != expected.end();)
+            named = edit == 'R' && named->rfind(product, 0) == 0 ? expected.erase(named) : std::next(named);
         if (edit == 'A')
-            expected.insert(Upper(newKeyName));
+            expected.insert(Upper(newKeyName) + " 0407");
         ASSERT_EQ(expected, after);
         const Values names = ReadRegistryValues(HKEY_CURRENT_USER, preloadPath);
         for (size_t number = 1; edit == 'R' && number <= names.size(); ++number)
