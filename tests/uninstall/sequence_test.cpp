@@ -328,7 +328,8 @@ TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
     RunCases({
         {"another file", [] { Rewrite(HKEY_LOCAL_MACHINE, catalogue + product, {{"Layout File", "A.DLL"}}); }, {},
          {refusal + "enthält eine andere*"}, ""},
-        {"the only layout", [] { Rewrite(HKEY_CURRENT_USER, preloadPath, {{"1", "d0010407"}}); }, {},
+        {"the only layout, in two entries",
+         [] { Rewrite(HKEY_CURRENT_USER, preloadPath, {{"1", "d0010407"}, {"2", "A0010407"}}); }, {},
          {"W:In den Windows-Spracheinstellungen ist die zu deinstallierende Tastaturbelegung derzeit als einzig*"}, ""},
         {"no such layout", [] { strcpy(layoutKey, "b0090407"); }, {},
          {refusal + "wurde nicht gefunden.\nTreiber: " + driver + "\nKey: b0090407\nDLL: Pelmoradrv.DLL"}, ""},
@@ -351,13 +352,13 @@ TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
           "W:In den Windows-Spracheinstellungen ist die zu deinstallierende Tastaturbelegung derzeit als einzig*"},
          "dll "},
         {"yes", [] {}, {IDYES}, {confirmation, finalReport}, removed},
-        {"the driver file named in other letter case, no Substitutes, the layout in no list, no shortcut, another "
-         "default input method",
+        {"the driver file named in other letter case, no Substitutes, the layout in no list but one other, no "
+         "shortcut, another default input method",
          [this] {
              DeleteFileA(shortcut.c_str());
              WriteRegistryValues(HKEY_CURRENT_USER, profile, {{"InputMethodOverride", "0409:00000409"}});
              RegDeleteKeyA(HKEY_CURRENT_USER, substitutesPath);
-             Rewrite(HKEY_CURRENT_USER, preloadPath, {{"1", "00000407"}, {"2", "00000409"}});
+             Rewrite(HKEY_CURRENT_USER, preloadPath, {{"1", "00000409"}});
              Rewrite(HKEY_LOCAL_MACHINE, catalogue + product, {{"Layout File", "PELMORADRV.dll"}});
          },
          {IDYES}, {confirmation, finalReport}, "dll languages layout shortcut folder entry "},
