@@ -198,9 +198,11 @@ TEST_F(LayoutTest, EditsGiveTheirListsThroughEveryFailingWrite)
 // and leaves the lists alone.
 TEST_F(LayoutTest, RefusalsAndSpoiledListsWriteNothing)
 {
-    Values many;
-    for (int i = 1; i <= layoutTableCapacity + 1; ++i)
-        many[std::to_string(i)] = "00000407";
+    Values full;
+    for (int i = 1; i <= layoutTableCapacity; ++i)
+        full[std::to_string(i)] = "00000407";
+    Values many = full;
+    many["101"] = "00000407";
     const Values usual = V("00000407 d0010407 d0020407");
     const Values substituted = V("d0010407=a0020407 d0020407=a0010407");
     const std::string tooMany = "Zu viele Einträge im Registry-Key HKEY_CURRENT_USER\\Keyboard Layout\\";
@@ -218,6 +220,8 @@ TEST_F(LayoutTest, RefusalsAndSpoiledListsWriteNothing)
         {'R', "b0090407", usual, substituted, nullptr, "Schlüssel nicht vorhanden"},
         {'R', "00000407", usual, substituted, nullptr, "Standard-Layout kann nicht entfernt werden"},
         {'A', "a0010407", usual, substituted, nullptr, "Schlüssel schon vorhanden"},
+        {'A', nullptr, full, substituted, nullptr,
+         "Kein Platz für ein weiteres Layout in HKEY_CURRENT_USER\\Keyboard Layout\\Preload (höchstens 100)"},
         {'M', "Fehlt.DLL", usual, substituted, nullptr, "Schlüssel nicht vorhanden"},
         {'R', nullptr, missing, substituted, nullptr, open + "Preload"},
         {'R', nullptr, usual, substituted, preloadPath, "Warnung:\n" + open + "Preload"},
@@ -278,6 +282,12 @@ TEST_F(LayoutTest, AddingTakesAFreshKeyOrACatalogueEntryThatFits)
                   catalogue.substr(0, catalogue.size() - 1) + " kann gelesen werden",
               add(-1));
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, (catalogue + "00000409").c_str());
+    // A German key that cannot be read fails the load: its "Layout File" might be the product's.
+    WriteRefusedKey(HKEY_LOCAL_MACHINE, catalogue + "b0050407");
+    EXPECT_FALSE(LoadLayoutRegistry());
+    EXPECT_EQ("Fehler beim Öffnen des Registry-Subkeys " + catalogue.substr(0, catalogue.size() - 1) + " - b0050407",
+              std::string(errorText));
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, (catalogue + "b0050407").c_str());
     EXPECT_TRUE(SameLayoutKey(nullptr, nullptr) && SameLayoutKey("d0010407", "D0010407"));
     EXPECT_FALSE(SameLayoutKey("d0010407", nullptr) || SameLayoutKey(nullptr, "d0010407"));
 }
