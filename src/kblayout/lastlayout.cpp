@@ -5,14 +5,11 @@
 
 void LeaveStandardLayout()
 {
-    if (preloadcount == 0)
+    if (!RemovalLeavesNoLayout())
         return;
     DWORD first = 0;
     for (DWORD i = 0; i < preloadcount; ++i) {
-        const PreloadEntry& entry = preload[i];
-        if (!SameLayoutKey(entry.substitute != nullptr ? entry.substitute : entry.klid, layoutKey))
-            return;
-        if (entry.name != nullptr && strcmp(entry.name, "1") == 0)
+        if (preload[i].name != nullptr && strcmp(preload[i].name, "1") == 0)
             first = i;
     }
     // A Preload identifier's last four digits are its language; the product's own stands in for

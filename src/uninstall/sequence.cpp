@@ -46,7 +46,7 @@ bool Refused()
                    driverDisplayName, layoutKey, driverDllBaseName, layoutFile);
         return true;
     }
-    if (preloadcount == 1) {
+    if (RemovalLeavesNoLayout()) {
         MsgWarning("In den Windows-Spracheinstellungen ist die zu deinstallierende Tastaturbelegung derzeit als einzig "
                    "auswählbare Belegung hinterlegt.\nBitte Wählen Sie dort erst eine andere Tastaturbelegung, bevor "
                    "Sie die hier gewählte deinstallieren.");

@@ -12,7 +12,6 @@
 namespace {
 
 const std::string program = BuiltProgramPath("Uninstall_Pelmoradrv.exe");
-const wchar_t sessionManager[] = L"System\\CurrentControlSet\\Control\\Session Manager";
 
 // Runs `command` with TEMP at `temp`, answers the boxes and waits for the copy; the records. The copy
 // and its new folder in `copyFolder` are left for the restart, after the native DLL when it was
@@ -20,6 +19,7 @@ const wchar_t sessionManager[] = L"System\\CurrentControlSet\\Control\\Session M
 std::string RunUninstaller(const std::string& command, const std::wstring& temp, const std::wstring& copyFolder,
                            const char* answers, const char* directory, bool held = false)
 {
+    const std::wstring before = ReadPendingRenames();
     BoxDriver driver = StartBoxDriver(answers);
     wchar_t ownTemp[MAX_PATH];
     GetTempPathW(MAX_PATH, ownTemp);
@@ -36,11 +36,10 @@ std::string RunUninstaller(const std::string& command, const std::wstring& temp,
                                          FALSE, copyId)))
         << "the copy did not end, or ended with an error";
 
-    wchar_t pending[4 * MAX_PATH] = L"";
-    DWORD size = sizeof(pending) - 2 * sizeof(wchar_t);
-    RegGetValueW(HKEY_LOCAL_MACHINE, sessionManager, L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr,
-                 pending, &size);
-    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, sessionManager, L"PendingFileRenameOperations");
+    const std::wstring list = ReadPendingRenames();
+    WritePendingRenames(before);
+    const std::wstring added = list.substr(before.size());
+    const wchar_t* pending = added.c_str();
     const std::wstring dll = held ? L"\\??\\C:\\windows\\system32\\Pelmoradrv.DLL" : L"";
     EXPECT_EQ(dll, std::wstring(pending, dll.size()));
     // Its file and then its folder, each with an empty target, and nothing else.
@@ -53,7 +52,7 @@ std::string RunUninstaller(const std::string& command, const std::wstring& temp,
                 wcsspn(name.c_str() + 8, L"0123456789ABCDEF") == 16)
         << testing::PrintToString(file);
     EXPECT_EQ(folder, copyEntries + file.size() + 2);
-    EXPECT_EQ((file.size() + folder.size() + 5 + (held ? dll.size() + 2 : 0)) * sizeof(wchar_t), size);
+    EXPECT_EQ(file.size() + folder.size() + 4 + (held ? dll.size() + 2 : 0), added.size());
     EXPECT_TRUE(DeleteFileW(file.c_str() + 4) && RemoveDirectoryW(folder.c_str() + 4)) << GetLastError();
     return records;
 }

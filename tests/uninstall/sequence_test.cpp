@@ -151,6 +151,7 @@ protected:
     {
         // The restart's list is never sandboxed: the system writes it by its full name.
         RegOpenKeyExA(HKEY_LOCAL_MACHINE, sessionManager, 0, READ_CONTROL | WRITE_DAC, &sessionKey);
+        pendingBefore = ReadPendingRenames();
         DWORD size = sizeof(sessionAccess);
         ASSERT_EQ(ERROR_SUCCESS, RegGetKeySecurity(sessionKey, DACL_SECURITY_INFORMATION, sessionAccess, &size));
         OpenRegistrySandbox();
@@ -213,18 +214,15 @@ protected:
         CloseRegistrySandbox();
         for (const std::string& dll : {std::string(systemInputDll), BuiltProgramPath("input.dll")})
             DeleteFileA(dll.c_str());
-        // Out of the real registry, or Wine deletes the test program at its next start.
-        char data[4096] = "";
-        DWORD size = sizeof(data) - 2;
-        RegGetValueA(HKEY_LOCAL_MACHINE, sessionManager, "PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr,
-                     data, &size);
-        RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, sessionManager, "PendingFileRenameOperations");
-        // Pairs of a file and its new name, empty for a deletion.
+        // Out of the real registry, or Wine deletes the files at its next start: what was there before
+        // goes back. The new entries are pairs of a file and its new name, empty for a deletion.
+        const std::wstring added = ReadPendingRenames().substr(pendingBefore.size());
+        WritePendingRenames(pendingBefore);
         pendingDeletion.clear();
-        for (const char* entry = data; *entry != '\0'; entry += strlen(entry) + 1) {
-            pendingDeletion += entry;
-            entry += strlen(entry) + 1;
-            pendingDeletion += *entry == '\0' ? "\n" : std::string(" > ") + entry + "\n";
+        for (const wchar_t* entry = added.c_str(); *entry != L'\0'; entry += wcslen(entry) + 1) {
+            pendingDeletion += std::string(entry, entry + wcslen(entry));
+            entry += wcslen(entry) + 1;
+            pendingDeletion += *entry == L'\0' ? "\n" : " > " + std::string(entry, entry + wcslen(entry)) + "\n";
         }
         RemoveDirectoryTree(base);
         for (const std::string& file : {dll, wow64Dll, dll + ".1.del", wow64Dll + ".1.del", shortcut, otherFile}) {
@@ -317,6 +315,7 @@ protected:
     }
 
     std::string base, dll, wow64Dll, shortcut, otherFile, pendingDeletion, calls;
+    std::wstring pendingBefore;
     RegistryValues languagesBefore, keptPreload;
     HANDLE holder = nullptr;
     std::vector<HMODULE> mapped;
@@ -331,7 +330,8 @@ TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
     RunCases({
         {"another file", [] { Rewrite(HKEY_LOCAL_MACHINE, catalogue + product, {{"Layout File", "A.DLL"}}); }, {},
          {refusal + "enthält eine andere*"}, ""},
-        {"the only layout", [] { Rewrite(HKEY_CURRENT_USER, preloadPath, {{"1", "d0010407"}}); }, {},
+        {"the only layout, in two entries",
+         [] { Rewrite(HKEY_CURRENT_USER, preloadPath, {{"1", "d0010407"}, {"2", "A0010407"}}); }, {},
          {"W:In den Windows-Spracheinstellungen ist die zu deinstallierende Tastaturbelegung derzeit als einzig*"}, ""},
         {"no such layout", [] { strcpy(layoutKey, "b0090407"); }, {},
          {refusal + "wurde nicht gefunden.\nTreiber: " + driver + "\nKey: b0090407\nDLL: Pelmoradrv.DLL"}, ""},
@@ -354,13 +354,13 @@ TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
           "W:In den Windows-Spracheinstellungen ist die zu deinstallierende Tastaturbelegung derzeit als einzig*"},
          "dll "},
         {"yes", [] {}, {IDYES}, {confirmation, finalReport}, removed},
-        {"the driver file named in other letter case, no Substitutes, the layout in no list, no shortcut, another "
-         "default input method",
+        {"the driver file named in other letter case, no Substitutes, the layout in no list but one other, no "
+         "shortcut, another default input method",
          [this] {
              DeleteFileA(shortcut.c_str());
              WriteRegistryValues(HKEY_CURRENT_USER, profile, {{"InputMethodOverride", "0409:00000409"}});
              RegDeleteKeyA(HKEY_CURRENT_USER, substitutesPath);
-             Rewrite(HKEY_CURRENT_USER, preloadPath, {{"1", "00000407"}, {"2", "00000409"}});
+             Rewrite(HKEY_CURRENT_USER, preloadPath, {{"1", "00000409"}});
              Rewrite(HKEY_LOCAL_MACHINE, catalogue + product, {{"Layout File", "PELMORADRV.dll"}});
          },
          {IDYES}, {confirmation, finalReport}, "dll languages layout shortcut folder entry "},
