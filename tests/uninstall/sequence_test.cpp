@@ -612,21 +612,29 @@ TEST_F(OtherUsersTest, EveryUserLosesTheLayout)
         for (int i = 0; i < 2; ++i)
             Rewrite(HKEY_USERS, ".DEFAULT\\" + listPaths[i], withProduct[i]);
         SaveProfile("S-1-5-21-7-7-7-1002", "anna", damaged ? UserLists() : productOnly);
-        if (damaged)  // the profiles folder has no Default profile
+        if (damaged) {  // and a profile without its folder, a loaded one that refuses, no Default profile
+            WriteRegistryValues(HKEY_LOCAL_MACHINE, profileList + "\\S-1-5-21-7-7-7-1000", {});
+            WriteReadOnlyKey(HKEY_USERS, otherUser + "\\" + preloadPath);
             WriteRegistryValues(HKEY_LOCAL_MACHINE, profileList, {{"ProfilesDirectory", profiles}});
-        else
+        } else {
             SaveProfile("Default", "Default", withProduct);
+        }
         answers = {IDYES};
         const HKEY next = NextKeyHandle();
         EXPECT_FALSE(RunUninstall());
         EXPECT_EQ(next, NextKeyHandle()) << "a key left open";
         Boxes boxes = {confirmation, finalReport};
         if (damaged)
-            boxes.insert(boxes.begin() + 1, warning + "Problem bei Registry-Key-Update weiterer Benutzer:\n  " +
-                                                profiles + "anna\\NTUSER.DAT: Profil kann nicht geladen werden: Fehlercode 1017:\n"
-                                                "Keine Registrierungsdatei.");
+            boxes.insert(boxes.begin() + 1,
+                         warning + "Problem bei Registry-Key-Update weiterer Benutzer:\n  HKEY_USERS\\" + otherUser +
+                             ": Fehler beim Öffnen des Registry-Keys HKEY_USERS\\" + otherUser + "\\" + preloadPath +
+                             "\n  HKEY_LOCAL_MACHINE\\" + profileList + "\\S-1-5-21-7-7-7-1000: Profil kann nicht "
+                             "geladen werden: Fehlercode 2:\n*\n  " + profiles + "anna\\NTUSER.DAT: Profil kann nicht "
+                             "geladen werden: Fehlercode 1017:\nKeine Registrierungsdatei.");
         ExpectBoxes(boxes, "");
-        EXPECT_EQ(edited, Lists(HKEY_USERS, otherUser + "\\"));
+        // Refused, Preload and Substitutes stay; the language lists do not.
+        EXPECT_EQ(damaged ? "1=00000407 2=d0010407 | d0010407=a0010407 " + edited.substr(edited.find("| |") + 2) : edited,
+                  Lists(HKEY_USERS, otherUser + "\\"));
         EXPECT_EQ(before, Lists(HKEY_USERS, otherUser + "_Classes\\"));
         EXPECT_EQ(signInEdited, Lists(HKEY_USERS, ".DEFAULT\\"));
         const std::vector<std::string> seen = {"1=00000807 | | | | <missing>= | ", edited};
