@@ -11,6 +11,8 @@
 TEST(RegistryTest, UninstallEntryIsWrittenWholeOrSaysSo)
 {
     OpenRegistrySandbox();
+    // A 32-bit registry view of its own, as on 64-bit Windows.
+    WriteRegistryValues(HKEY_LOCAL_MACHINE, "SOFTWARE\\Wow6432Node", {});
     const std::string entry = std::string(uninstallListPath) + "\\Pelmora";
     const RegistryValues old = {{"", "alt"}}, none = {{"<missing>", ""}};
     RegistryValues full = {{"DisplayName", "Pelmora"}, {"UninstallString", "u.exe"}}, noPublisher = full, mixed;
@@ -24,7 +26,7 @@ TEST(RegistryTest, UninstallEntryIsWrittenWholeOrSaysSo)
         RegistryValues values;
     } cases[] = {{"u.exe", 1, false, old},  {"u.exe", 2, false, old},         {"u.exe", 3, false, mixed},
                  {"u.exe", 4, false, none}, {"u.exe", 5, false, none},        {"u.exe", 6, true, noPublisher},
-                 {nullptr, 2, false, old},  {nullptr, 0, true, none}};
+                 {nullptr, 1, false, old},  {nullptr, 0, true, none}};
     for (const auto& c : cases) {
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, entry.c_str());
         WriteRegistryValues(HKEY_LOCAL_MACHINE, entry, old);
@@ -35,6 +37,19 @@ TEST(RegistryTest, UninstallEntryIsWrittenWholeOrSaysSo)
         regFailingWrite = 0;
         EXPECT_EQ(next, NextKeyHandle()) << "a key left open at write " << c.refused;
         EXPECT_EQ(c.values, ReadRegistryValues(HKEY_LOCAL_MACHINE, entry)) << c.refused;
+    }
+    // It goes from both registry views, the 32-bit one first; one that stays in either is a failure.
+    for (int refused : {0, 1, 2}) {
+        for (const REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY})
+            WriteRegistryValues(HKEY_LOCAL_MACHINE, entry, old, view);
+        regFailingWrite = refused;
+        EXPECT_EQ(refused == 0, SetUninstallEntry("Pelmora", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                                  nullptr, nullptr, nullptr, nullptr)) << refused;
+        regFailingWrite = 0;
+        EXPECT_EQ(refused == 1, RegistryKeyExists(HKEY_LOCAL_MACHINE, entry, KEY_WOW64_32KEY)) << refused;
+        EXPECT_EQ(refused == 2, RegistryKeyExists(HKEY_LOCAL_MACHINE, entry, KEY_WOW64_64KEY)) << refused;
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, entry.c_str(), KEY_WOW64_32KEY, 0);
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, entry.c_str(), KEY_WOW64_64KEY, 0);
     }
     EXPECT_TRUE(SetUninstallEntry("Pelmora", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                   nullptr, nullptr)) << "a missing entry is no failure";
