@@ -6,6 +6,7 @@
 
 #include "fs/lookup.h"
 #include "fs/shell.h"
+#include "text/convert.h"
 #include "text/format.h"
 #include "text/msgbox.h"
 #include "text/paths.h"
@@ -177,4 +178,19 @@ bool DeleteTree(const char* directory)
     if (length > 0)
         path[length - 1] = '\0';
     return RemoveDirReported(path);
+}
+
+bool DeleteWideFileReported(const wchar_t* name)
+{
+    char shown[pathCapacity];
+    WideToAnsi(shown, name, pathCapacity);
+    if (GetFileAttributesW(name) == INVALID_FILE_ATTRIBUTES &&
+        (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND))
+        return true;
+    ShowStep("Lösche %s ...", shown);
+    if (DeleteFileW(name))
+        return true;
+    CaptureLastError();
+    ReportDeleteFailure(shown);
+    return false;
 }

@@ -18,6 +18,10 @@ bool CopyFileReported(const char* source, const char* target, bool report, bool 
 // captured, and reported when `report`.
 bool DeleteFileReported(const char* name, bool report);
 
+// DeleteFileReported with its report, for a file named in UTF-16, as a name outside the code page
+// must be: the status line and the report show its ANSI form.
+bool DeleteWideFileReported(const wchar_t* name);
+
 // DeleteFileReported with its report, for a file in systemDir: under WOW64 redirection is off
 // (DisableFsRedirection) for the lookup and the deletion alone, on while the status line and the
 // report are shown.

@@ -127,13 +127,16 @@ void DeleteHelperFile(const char* directory, const char* name)
                 driverDisplayName, path);
 }
 
-// The chart's shortcut on the user's desktop. One the user deleted already is no loss; one that
-// stays (read-only, say) is a helper file left behind.
+// The chart's shortcut on the user's desktop, named as the shell names it: a desktop folder
+// outside the code page has an ANSI look-alike, which may be another user's. One the user deleted
+// already is no loss; one that stays (read-only, say) is a helper file left behind.
 void RemoveShortcut()
 {
-    char desktop[pathCapacity];
-    if (chartBaseName[0] != '\0' && GetShortcutFolder(desktop, mainWindow, nullptr, false))
-        DeleteHelperFile(desktop, chartShortcutFileName);
+    WCHAR shortcut[pathCapacity];
+    if (chartBaseName[0] != '\0' && GetShortcutPath(shortcut, mainWindow, nullptr, chartBaseName, false) &&
+        !DeleteWideFileReported(shortcut))
+        MsgInfo("Warnung bei Deinstallation von %s:\nFolgende Hilfsdatei konnte nicht gelöscht werden:\n  %S",
+                driverDisplayName, shortcut);
 }
 
 void RemoveProductFolder()
