@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include <string>
+#include <utility>
 
 #include "support.h"
 #include "text/format.h"
@@ -18,14 +19,33 @@ PSID Sid(const char* text)
     return sid;
 }
 
-// Elevated (every process under Wine), never where the environment points.
-TEST(PrivateDir, LiesInTheWindowsTempWhateverTheEnvironmentSays)
+// Unelevated, the user's temporary folder as the ANSI calls name it: outside the code page by its
+// short form, without one by the Windows directory. Elevated (every process under Wine), never
+// where the environment points.
+TEST(PrivateDir, LiesInTheWindowsTempUnlessUnelevated)
 {
+    wchar_t ownTemp[MAX_PATH];
+    GetTempPathW(MAX_PATH, ownTemp);
+    wchar_t savedTmp[MAX_PATH] = L"";
+    GetEnvironmentVariableW(L"TMP", savedTmp, MAX_PATH);
+    const std::wstring turkish = std::wstring(ownTemp) + L"Do\u011Fan\\";
+    ASSERT_TRUE(CreateDirectoryW(turkish.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    const std::pair<std::wstring, std::wstring> cases[] = {
+        {ownTemp, ownTemp}, {turkish, turkish}, {std::wstring(ownTemp) + L"Do\u011Fan-fehlt\\", L"C:\\windows\\"}};
+    for (const auto& c : cases) {
+        char path[pathCapacity];
+        WCHAR named[pathCapacity];
+        SetEnvironmentVariableW(L"TMP", c.first.c_str());
+        EXPECT_TRUE(GetTempDir(path));
+        MultiByteToWideChar(CP_ACP, 0, path, -1, named, pathCapacity);
+        GetLongPathNameW(named, named, pathCapacity);
+        EXPECT_EQ(c.second, named) << path;
+    }
     char parent[pathCapacity];
-    SetEnvironmentVariableA("TMP", "Z:\\tmp\\");
     EXPECT_TRUE(GetPrivateParent(parent));
-    SetEnvironmentVariableA("TMP", nullptr);
     EXPECT_STREQ("C:\\windows\\Temp\\", parent);
+    SetEnvironmentVariableW(L"TMP", savedTmp);
+    RemoveDirectoryW(turkish.c_str());
 }
 
 // Each private folder is new and cannot be swapped while held; a file knows it in any form and
