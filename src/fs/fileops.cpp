@@ -184,13 +184,12 @@ bool DeleteWideFileReported(const wchar_t* name)
 {
     char shown[pathCapacity];
     WideToAnsi(shown, name, pathCapacity);
-    if (GetFileAttributesW(name) == INVALID_FILE_ATTRIBUTES &&
-        (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND))
-        return true;
     ShowStep("Lösche %s ...", shown);
     if (DeleteFileW(name))
         return true;
     CaptureLastError();
+    if (errorCode == ERROR_FILE_NOT_FOUND || errorCode == ERROR_PATH_NOT_FOUND)
+        return true;
     ReportDeleteFailure(shown);
     return false;
 }

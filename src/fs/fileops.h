@@ -19,7 +19,8 @@ bool CopyFileReported(const char* source, const char* target, bool report, bool 
 bool DeleteFileReported(const char* name, bool report);
 
 // DeleteFileReported with its report, for a file named in UTF-16, as a name outside the code page
-// must be: the status line and the report show its ANSI form.
+// must be: the status line and the report show its ANSI form, the status line also for a file
+// that turns out not to be there.
 bool DeleteWideFileReported(const wchar_t* name);
 
 // DeleteFileReported with its report, for a file in systemDir: under WOW64 redirection is off

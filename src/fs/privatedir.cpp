@@ -170,7 +170,7 @@ HANDLE CreatePrivateDir(char* path, const char* parent, const char* prefix)
             CaptureLastError();
             return nullptr;
         }
-        if (CreateAdminOnlyDirectory(candidate)) {
+        if (CreateAdminOnlyDirectory(candidate, RunsElevated())) {
             if (testFolderMade != nullptr)
                 testFolderMade(candidate);
             WCHAR made[pathCapacity];

@@ -44,7 +44,8 @@ bool GetPrivateParent(char* path);
 
 // Creates a new folder directly in `parent` (ending in a backslash), named `prefix` and
 // privateNameDigits random hexadecimal digits, that nobody could name beforehand, with the
-// access list of CreateAdminOnlyDirectory; never one that exists already. Its path with a final
+// access list of CreateAdminOnlyDirectory, owned by Administrators when the process is elevated;
+// never one that exists already. Its path with a final
 // backslash goes into `path` (pathCapacity bytes). Returns a handle that shares no deletion:
 // until it is closed nobody can rename or remove the folder. Null, with `path` empty, no folder
 // left and the system error captured, when no folder can be created or the one opened is not

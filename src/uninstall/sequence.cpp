@@ -114,6 +114,12 @@ void RemoveCatalogueKey()
     RegCloseKey(catalogue);
 }
 
+void WarnHelperFileLeft(const char* path)
+{
+    MsgInfo("Warnung bei Deinstallation von %s:\nFolgende Hilfsdatei konnte nicht gelöscht werden:\n  %s",
+            driverDisplayName, path);
+}
+
 // Deletes `name` in `directory` (ending in a separator), warning when it stays; a file that is
 // not there is passed over.
 void DeleteHelperFile(const char* directory, const char* name)
@@ -123,8 +129,7 @@ void DeleteHelperFile(const char* directory, const char* name)
     if (fits && !FileExists(path, nullptr, &sharedFindData))
         return;
     if (!fits || !DeleteFileReported(path, true))
-        MsgInfo("Warnung bei Deinstallation von %s:\nFolgende Hilfsdatei konnte nicht gelöscht werden:\n  %s",
-                driverDisplayName, path);
+        WarnHelperFileLeft(path);
 }
 
 // The chart's shortcut on the user's desktop, named as the shell names it: a desktop folder
@@ -133,10 +138,12 @@ void DeleteHelperFile(const char* directory, const char* name)
 void RemoveShortcut()
 {
     WCHAR shortcut[pathCapacity];
+    char shown[pathCapacity];
     if (chartBaseName[0] != '\0' && GetShortcutPath(shortcut, mainWindow, nullptr, chartBaseName, false) &&
-        !DeleteWideFileReported(shortcut))
-        MsgInfo("Warnung bei Deinstallation von %s:\nFolgende Hilfsdatei konnte nicht gelöscht werden:\n  %S",
-                driverDisplayName, shortcut);
+        !DeleteWideFileReported(shortcut)) {
+        WideToAnsi(shown, shortcut, pathCapacity);
+        WarnHelperFileLeft(shown);
+    }
 }
 
 void RemoveProductFolder()

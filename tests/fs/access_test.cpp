@@ -71,8 +71,8 @@ TEST(BuildAdminOnlyDescriptor, LetsOnlySystemAndAdministratorsWrite)
     }
     // A folder someone made beforehand is never taken for a new one.
     const std::string directory = FreshDirectory("admin-only");
-    EXPECT_TRUE(CreateAdminOnlyDirectory((directory + "neu").c_str())) << errorMessage;
-    EXPECT_FALSE(CreateAdminOnlyDirectory((directory + "neu").c_str()));
+    EXPECT_TRUE(CreateAdminOnlyDirectory((directory + "neu").c_str(), true)) << errorMessage;
+    EXPECT_FALSE(CreateAdminOnlyDirectory((directory + "neu").c_str(), false));
     EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), errorCode);
     RemoveDirectoryTree(directory);
 }
