@@ -55,8 +55,10 @@ TEST(PrivateDir, IsNewHeldAndKnownOnlyWhereMade)
     const std::string parent = FreshDirectory("private-dir");
     char first[pathCapacity];
     char second[pathCapacity];
+    char shortParent[pathCapacity];
+    ASSERT_NE(0u, GetShortPathNameA(parent.c_str(), shortParent, pathCapacity));
     const HANDLE hold = CreatePrivateDir(first, parent.c_str(), "Pelmora-");
-    const HANDLE other = CreatePrivateDir(second, parent.c_str(), "Pelmora-");
+    const HANDLE other = CreatePrivateDir(second, shortParent, "Pelmora-");
     ASSERT_TRUE(hold != nullptr && other != nullptr) << sysErrorText;
     CloseHandle(other);
     EXPECT_STRNE(first, second);
