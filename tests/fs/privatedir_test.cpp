@@ -5,7 +5,6 @@
 #include <string.h>
 
 #include <string>
-#include <utility>
 
 #include "support.h"
 #include "text/format.h"
@@ -17,35 +16,6 @@ PSID Sid(const char* text)
     PSID sid = nullptr;
     EXPECT_TRUE(ConvertStringSidToSidA(text, &sid)) << text;
     return sid;
-}
-
-// Unelevated, the user's temporary folder as the ANSI calls name it: outside the code page by its
-// short form, without one by the Windows directory. Elevated (every process under Wine), never
-// where the environment points.
-TEST(PrivateDir, LiesInTheWindowsTempUnlessUnelevated)
-{
-    wchar_t ownTemp[MAX_PATH];
-    GetTempPathW(MAX_PATH, ownTemp);
-    wchar_t savedTmp[MAX_PATH] = L"";
-    GetEnvironmentVariableW(L"TMP", savedTmp, MAX_PATH);
-    const std::wstring turkish = std::wstring(ownTemp) + L"Do\u011Fan\\";
-    ASSERT_TRUE(CreateDirectoryW(turkish.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
-    const std::pair<std::wstring, std::wstring> cases[] = {
-        {ownTemp, ownTemp}, {turkish, turkish}, {std::wstring(ownTemp) + L"Do\u011Fan-fehlt\\", L"C:\\windows\\"}};
-    for (const auto& c : cases) {
-        char path[pathCapacity];
-        WCHAR named[pathCapacity];
-        SetEnvironmentVariableW(L"TMP", c.first.c_str());
-        EXPECT_TRUE(GetTempDir(path));
-        MultiByteToWideChar(CP_ACP, 0, path, -1, named, pathCapacity);
-        GetLongPathNameW(named, named, pathCapacity);
-        EXPECT_EQ(c.second, named) << path;
-    }
-    char parent[pathCapacity];
-    EXPECT_TRUE(GetPrivateParent(parent));
-    EXPECT_STREQ("C:\\windows\\Temp\\", parent);
-    SetEnvironmentVariableW(L"TMP", savedTmp);
-    RemoveDirectoryW(turkish.c_str());
 }
 
 // Each private folder is new and cannot be swapped while held; a file knows it in any form and
@@ -92,41 +62,6 @@ TEST(PrivateDir, IsNewHeldAndKnownOnlyWhereMade)
         EXPECT_EQ(c.known, InPrivateDir(file, upper.c_str(), "PELMORA-")) << c.file << " " << c.owner;
         LocalFree(testFolderOwner);
     }
-    testFolderOwner = nullptr;
-    RemoveDirectoryTree(parent);
-}
-
-// What another process puts in the new folder's place before it is opened is never taken.
-TEST(PrivateDir, SwappedBeforeItIsOpenedIsRefused)
-{
-    const std::string parent = FreshDirectory("private-swap");
-    const struct {
-        void (*swap)(const char* path);
-        const char* owner;
-    } cases[] = {
-        {[](const char* path) {
-             std::string folder = path;
-             folder.pop_back();
-             RemoveDirectoryA(folder.c_str());
-             MakeFile(folder, 1);
-         },
-         nullptr},
-        {nullptr, "S-1-5-21-1-2-3-1001"},  // a folder the user made in its place
-    };
-    for (const auto& c : cases) {
-        testFolderMade = c.swap;
-        testFolderOwner = c.owner != nullptr ? Sid(c.owner) : nullptr;
-        char path[pathCapacity] = "x";
-        EXPECT_EQ(nullptr, CreatePrivateDir(path, parent.c_str(), "Pelmora-"));
-        EXPECT_STREQ("", path);
-        EXPECT_EQ(static_cast<DWORD>(ERROR_DIRECTORY), errorCode);
-        LocalFree(testFolderOwner);
-        WIN32_FIND_DATAA found;
-        const HANDLE search = FindFirstFileA((parent + "Pelmora-*").c_str(), &found);
-        EXPECT_TRUE(search == INVALID_HANDLE_VALUE || (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0);
-        FindClose(search);
-    }
-    testFolderMade = nullptr;
     testFolderOwner = nullptr;
     RemoveDirectoryTree(parent);
 }

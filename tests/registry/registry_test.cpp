@@ -48,8 +48,6 @@ TEST(RegistryTest, UninstallEntryIsWrittenWholeOrSaysSo)
         regFailingWrite = 0;
         EXPECT_EQ(refused == 1, RegistryKeyExists(HKEY_LOCAL_MACHINE, entry, KEY_WOW64_32KEY)) << refused;
         EXPECT_EQ(refused == 2, RegistryKeyExists(HKEY_LOCAL_MACHINE, entry, KEY_WOW64_64KEY)) << refused;
-        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, entry.c_str(), KEY_WOW64_32KEY, 0);
-        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, entry.c_str(), KEY_WOW64_64KEY, 0);
     }
     EXPECT_TRUE(SetUninstallEntry("Pelmora", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                   nullptr, nullptr)) << "a missing entry is no failure";
