@@ -96,6 +96,14 @@ open_prefix() {
             "$loader" wineboot -i >/dev/null 2>&1
         WINEPREFIX=$prefix "$WINESERVER" -w
     fi
+    # A test run that crashed may have left a deletion at the next start (of a test program, say)
+    # and the DPI of its scaled run: both would act as Wine starts, before any test could undo them.
+    WINEPREFIX=$prefix "$WINESERVER" -k 2>/dev/null || true
+    if [ -f "$prefix/system.reg" ]; then
+        awk 'skip { skip = /\\$/; next } /^"PendingFileRenameOperations"=/ { skip = /\\$/; next } 1' \
+            "$prefix/system.reg" >"$prefix/system.reg.new" && mv "$prefix/system.reg.new" "$prefix/system.reg"
+        sed -i 's/^"LogPixels"=dword:00000090$/"LogPixels"=dword:00000060/' "$prefix/user.reg"
+    fi
     # Wine finds no Marlett among fonts-wine's files and would draw the title-bar buttons as the
     # letters "0 1 r"; in the prefix's own font folder it is found.
     [ -f "$prefix/drive_c/windows/Fonts/marlett.ttf" ] ||

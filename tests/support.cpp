@@ -3,14 +3,28 @@
 #include <gtest/gtest.h>
 #include <sddl.h>
 #include <shellapi.h>
+#include <shlobj.h>
 #include <string.h>
 
 #include <fstream>
 #include <iterator>
+#include <vector>
+
+#include "fs/access.h"
+#include "fs/fileops.h"
+#include "fs/privatedir.h"
+#include "fs/shell.h"
+#include "kblayout/layouts.h"
+#include "registry/registry.h"
+#include "shell/environment.h"
+#include "shell/mainwindow.h"
+#include "shell/startup.h"
+#include "text/msgbox.h"
 
 namespace {
 
 const char sandboxPath[] = "Software\\UninstallerTests";
+const wchar_t sessionManager[] = L"System\\CurrentControlSet\\Control\\Session Manager";
 
 std::string TempPath(const char* name)
 {
@@ -49,6 +63,95 @@ HANDLE StartProgram(std::string commandLine, const char* directory)
     return process.hProcess;
 }
 
+// The program's globals that tests set: each test gets them as the one before found them, also
+// after a failure half-way through it.
+const struct {
+    void* address;
+    size_t size;
+} programGlobals[] = {
+    {&useMessageHook, sizeof(useMessageHook)}, {&messageHook, sizeof(messageHook)},
+    {&statusHook, sizeof(statusHook)},         {&statusBusy, sizeof(statusBusy)},
+    {&statusText, sizeof(statusText)},
+    {&mainWindow, sizeof(mainWindow)},         {&ownerWindow, sizeof(ownerWindow)},
+    {&programName, sizeof(programName)},       {&appInstance, sizeof(appInstance)},
+    {&centerWindow, sizeof(centerWindow)},     {&usePalette, sizeof(usePalette)},
+    {&isWow64, sizeof(isWow64)},               {&systemDir, sizeof(systemDir)},
+    {&wow64SystemDir, sizeof(wow64SystemDir)}, {&productDir, sizeof(productDir)},
+    {&argCount, sizeof(argCount)},             {&argTable, sizeof(argTable)},
+    {&layoutKey, sizeof(layoutKey)},           {&driverFileName, sizeof(driverFileName)},
+    {&regFailingWrite, sizeof(regFailingWrite)}, {&securityHook, sizeof(securityHook)},
+    {&regView, sizeof(regView)},               {&testFolderOwner, sizeof(testFolderOwner)},
+    {&testFolderMade, sizeof(testFolderMade)},
+};
+
+class GlobalsKeeper : public testing::EmptyTestEventListener {
+    void OnTestStart(const testing::TestInfo&) override
+    {
+        saved.clear();
+        for (const auto& global : programGlobals)
+            saved.emplace_back(static_cast<const char*>(global.address), global.size);
+    }
+    void OnTestEnd(const testing::TestInfo&) override
+    {
+        for (size_t i = 0; i < saved.size(); ++i)
+            memcpy(programGlobals[i].address, saved[i].data(), saved[i].size());
+    }
+    std::vector<std::string> saved;
+};
+
+std::string Folder(int csidl)
+{
+    char path[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
+    return std::string(path) + "\\";
+}
+
+// What a run that crashed can leave in the prefix, removed before the first test: the stand-in
+// input.dll in the system directory (the installer would take its branch) and beside the tests,
+// and the shortcuts the tests make. What Wine acts on as it starts (a pending deletion, the display's
+// DPI) the test script puts right before it starts Wine.
+class LeftoverSweeper : public testing::Environment {
+    void SetUp() override
+    {
+        const std::string desktop = Folder(CSIDL_DESKTOPDIRECTORY);
+        for (const std::string& file :
+             {std::string("C:\\windows\\system32\\input.dll"), BuiltProgramPath("input.dll"),
+              desktop + "Pelmora Verknüpfung.LNK", desktop + "Tastaturbelegung Pelmora Schaubild.LNK",
+              Folder(CSIDL_PROGRAMS) + "Pelmora.LNK"})
+            DeleteFileA(file.c_str());
+        RemoveDirectoryTree(Folder(CSIDL_COMMON_PROGRAMS) + "Pelmora Prüfung");
+        testing::UnitTest::GetInstance()->listeners().Append(new GlobalsKeeper);
+    }
+};
+
+const testing::Environment* const sweeper = testing::AddGlobalTestEnvironment(new LeftoverSweeper);
+
+}
+
+std::vector<std::string> handedAccess;
+
+bool KeepHandedAccess(const char* path, PSECURITY_DESCRIPTOR descriptor)
+{
+    char* text = nullptr;
+    ConvertSecurityDescriptorToStringSecurityDescriptorA(
+        descriptor, SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &text, nullptr);
+    handedAccess.push_back(std::string(path) + ": " + (text != nullptr ? text : "?"));
+    LocalFree(text);
+    return true;
+}
+
+bool InChildRun(const char* variable)
+{
+    return GetEnvironmentVariableA(variable, nullptr, 0) > 0;
+}
+
+std::string RunChild(const char* filter, const char* variable, const char* value)
+{
+    SetEnvironmentVariableA(variable, value);
+    const std::string report = ScratchFile("child-run.xml");
+    RunProgram("\"" + std::string(_pgmptr) + "\" --gtest_filter=" + filter + " --gtest_output=\"xml:" + report + "\"");
+    SetEnvironmentVariableA(variable, nullptr);
+    return ReadWholeFile(report);
 }
 
 long WaitForExit(HANDLE process)
@@ -203,6 +306,27 @@ HKEY NextKeyHandle()
     for (const HKEY key : keys)
         RegCloseKey(key);
     return keys[31];
+}
+
+std::wstring ReadPendingRenames()
+{
+    wchar_t list[8 * MAX_PATH] = L"";
+    DWORD size = sizeof(list) - 2 * sizeof(wchar_t);
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, sessionManager, L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ,
+                     nullptr, list, &size) != ERROR_SUCCESS)
+        return L"";
+    return std::wstring(list, size > sizeof(wchar_t) ? size / sizeof(wchar_t) - 1 : 0);
+}
+
+void WritePendingRenames(const std::wstring& list)
+{
+    if (list.empty()) {
+        RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, sessionManager, L"PendingFileRenameOperations");
+        return;
+    }
+    const std::wstring value = list + L'\0';
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, sessionManager, L"PendingFileRenameOperations", REG_MULTI_SZ, value.c_str(),
+                    value.size() * sizeof(wchar_t));
 }
 
 bool RunsUnderWow64()

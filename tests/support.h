@@ -5,6 +5,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 std::string BuiltProgramPath(const char* fileName);  // a program built next to the tests
 std::string ReadWholeFile(const std::string& path);  // empty when it cannot be read
@@ -12,6 +13,11 @@ std::string ScratchFile(const char* name);  // in the prefix's temporary directo
 // Waits for the process and closes its handle; its exit code, -1 without one, 1 when ended after 20 s.
 long WaitForExit(HANDLE process);
 long RunProgram(std::string commandLine, const char* directory = nullptr);  // WaitForExit of its start
+
+// For a test that changes the process for good: this test program runs again with `variable` set
+// to `value` and only the tests of `filter`; the run's XML report. InChildRun tells the run itself.
+std::string RunChild(const char* filter, const char* variable, const char* value);
+bool InChildRun(const char* variable);
 
 // boxdriver.exe in its own process, answering real boxes in order ("YES", "OK NO").
 struct BoxDriver {
@@ -25,6 +31,11 @@ std::string FinishBoxDriver(BoxDriver& driver);
 // Maps this process's HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE to fresh scratch keys, and back.
 void OpenRegistrySandbox();
 void CloseRegistrySandbox();
+
+// A securityHook (fs/access.h) that lets every descriptor through and keeps its owner, if it has
+// one, and DACL as "path: O:...D:..." in handedAccess.
+extern std::vector<std::string> handedAccess;
+bool KeepHandedAccess(const char* path, PSECURITY_DESCRIPTOR descriptor);
 
 bool PathExists(const std::string& path);
 std::string FreshDirectory(const char* name);  // empty, in the temporary directory; ends in '\'
@@ -43,6 +54,11 @@ void WriteReadOnlyKey(HKEY root, const std::string& path);
 // The handle the 32nd of keys opened now gets: Wine hands out the lowest free ones, so a key left
 // open below it moves it.
 HKEY NextKeyHandle();
+
+// The system's list of renames at the next start (REG_MULTI_SZ: each entry with its zero, not the
+// list's final one), never sandboxed; empty when there is none. Written back empty, it is deleted.
+std::wstring ReadPendingRenames();
+void WritePendingRenames(const std::wstring& list);
 
 bool RunsUnderWow64();  // a 32-bit process on 64-bit Windows
 // Whether this WOW64 process sees System32 redirected: a file made there lands in SysWOW64.

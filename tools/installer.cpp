@@ -155,8 +155,7 @@ int main(int argc, char** argv)
     ResolveInstallDirs(productFolderName);
     // Redirection is off only while the DLLs are written: the rest is an ordinary 32-bit
     // program's work, shell calls included.
-    DisableFsRedirection();
-    const bool dllsWritten = WriteDriverDll(systemDir) && (wow64SystemDir[0] == '\0' || WriteDriverDll(wow64SystemDir));
+    const bool dllsWritten = DisableFsRedirection() && WriteDriverDll(systemDir) && (wow64SystemDir[0] == '\0' || WriteDriverDll(wow64SystemDir));
     RevertFsRedirection();
     if (!dllsWritten)
         return Fail("writing the driver DLL");

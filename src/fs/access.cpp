@@ -31,7 +31,18 @@ PSID PlainAceSid(void* ace)
     return sid;
 }
 
+// False, with the refusal as the last error, when securityHook refuses `descriptor` for `path`.
+bool Handed(const char* path, PSECURITY_DESCRIPTOR descriptor)
+{
+    if (securityHook == nullptr || securityHook(path, descriptor))
+        return true;
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
 }
+
+}
+
+SecurityHook securityHook;
 
 PSID AllocateEveryoneSid()
 {
@@ -170,7 +181,8 @@ bool GrantAccess(const char* path, const char* account, DWORD accessMask, int in
 
     if (!BuildGrantDescriptor(pFileSD, pUserSID, accessMask, inheritable, &newSD, &pNewACL))
         goto cleanup;
-    granted = !SysFailed(SetFileSecurityA(path, DACL_SECURITY_INFORMATION, &newSD), "SetFileSecurity failed");
+    granted = !SysFailed(Handed(path, &newSD) && SetFileSecurityA(path, DACL_SECURITY_INFORMATION, &newSD),
+                         "SetFileSecurity failed");
 
 cleanup:
     if (account == nullptr) {
@@ -244,5 +256,5 @@ bool CreateAdminOnlyDirectory(const char* path, bool administratorsOwn)
                         WinBuiltinAdministratorsSid) &&
              !SysFailed(SetSecurityDescriptorOwner(&descriptor, administrators, FALSE),
                         "SetSecurityDescriptorOwner failed"))) &&
-           !SysFailed(CreateDirectoryA(path, &attributes), "CreateDirectory failed");
+           !SysFailed(Handed(path, &descriptor) && CreateDirectoryA(path, &attributes), "CreateDirectory failed");
 }

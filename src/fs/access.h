@@ -42,6 +42,13 @@ const int adminOnlyAclCapacity = sizeof(ACL) + 4 * (sizeof(ACCESS_ALLOWED_ACE) -
 // so nothing of the parent's comes in. No owner is set. False with the step recorded.
 bool BuildAdminOnlyDescriptor(PSID userSID, SECURITY_DESCRIPTOR* newSD, PACL acl);
 
+// For tests only: null in the program. Sees each security descriptor as it is handed to the
+// system, with its path: a grant's new list before SetFileSecurity, an admin-only folder's before
+// CreateDirectory. False makes that call fail as refused (ERROR_ACCESS_DENIED) without reaching
+// the system.
+typedef bool (*SecurityHook)(const char* path, PSECURITY_DESCRIPTOR descriptor);
+extern SecurityHook securityHook;
+
 // Creates the directory `path` with the access list above for the user of the process's token,
 // owned by Administrators when `administratorsOwn` (an elevated token may give it them; where the
 // system would make the user the owner, that user could open the list to themselves); false with

@@ -12,6 +12,7 @@
 #include "text/paths.h"
 
 StatusHook statusHook;
+bool leftForRestart;
 
 namespace {
 
@@ -55,42 +56,110 @@ bool IsBelowRoot(const char* directory)
     return *rest != '\0';
 }
 
-// A lookup that failed because nothing is there, not because the system refused to look.
-bool IsAbsent()
+// A lookup that failed with `code` because nothing is there, not because the system refused to
+// look.
+bool IsAbsent(DWORD code)
 {
-    return fileExistsResult != 3 || errorCode16 == ERROR_FILE_NOT_FOUND || errorCode16 == ERROR_PATH_NOT_FOUND;
+    return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
 }
 
-// Under `native` switches redirection off for the file call that follows, or with `off` clear
-// on again after it.
-void NativeView(bool native, bool off)
+// Switches redirection off under `native` for the file calls that follow; false, with the system's
+// error in `failure`, when it stays on.
+bool NativeOff(bool native, DWORD* failure)
+{
+    if (!native || DisableFsRedirection())
+        return true;
+    *failure = GetLastError();
+    return false;
+}
+
+void NativeOn(bool native)
 {
     if (native)
-        off ? DisableFsRedirection() : RevertFsRedirection();
+        RevertFsRedirection();
 }
 
-// Deletes `name`; under `native` with redirection off for the lookup and the deletion alone: the
-// status line paints and the report shows with it on, as every window must.
-bool DeleteReported(const char* name, bool report, bool native)
+// True when `name` is there or cannot be looked for; `failure` gets the lookup's error.
+bool Present(const char* name, bool native, DWORD* failure)
 {
-    NativeView(native, true);
-    // A file that is not there counts as deleted; one the system would not even look for is
-    // tried anyway, so that its failure is reported rather than taken for success.
-    const bool absent = !FileExists(name, nullptr, &sharedFindData) && IsAbsent();
-    NativeView(native, false);
-    if (absent)
+    if (!NativeOff(native, failure))
+        return true;
+    const bool found = GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES;
+    if (!found)
+        *failure = GetLastError();
+    NativeOn(native);
+    return found || !IsAbsent(*failure);
+}
+
+// Schedules `name` for deletion at the next restart.
+bool ScheduleDeletion(const char* name)
+{
+    return MoveFileExA(name, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+}
+
+// Renames `name` within its folder to the first free "<name>.<n>.del", kept in `aside`
+// (MAX_PATH bytes); false when it cannot be renamed or no such name is free.
+bool RenameAside(const char* name, char* aside)
+{
+    static_assert(asideAttempts <= 9, "one digit");
+    // Cut, the name would be another file's.
+    if (strlen(name) + sizeof(".9.del") > static_cast<size_t>(MAX_PATH))
+        return false;
+    for (int n = 1; n <= asideAttempts; ++n) {
+        FormatInto(aside, MAX_PATH, "%s.%d.del", name, n);
+        if (MoveFileExA(name, aside, 0))
+            return true;
+        const DWORD error = GetLastError();
+        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS)
+            return false;
+    }
+    return false;
+}
+
+// The file calls of a deletion, in the view `native` chooses: the deletion, and with
+// `atRestart` what leaves the file to the next restart when it fails. True when it is done or
+// left to the restart; false with its error in `failure`.
+bool Delete(const char* name, bool native, bool atRestart, DWORD* failure)
+{
+    if (!NativeOff(native, failure))
+        return false;
+    bool done = DeleteFileA(name) != FALSE;
+    if (!done) {
+        *failure = GetLastError();
+        char aside[MAX_PATH];
+        if (atRestart && RenameAside(name, aside)) {
+            done = ScheduleDeletion(aside);
+            // Back under its own name, the layout keeps its DLL and the installation stays whole.
+            if (!done)
+                MoveFileExA(aside, name, 0);
+        } else if (atRestart) {
+            done = ScheduleDeletion(name);
+        }
+        leftForRestart = done;
+    }
+    NativeOn(native);
+    return done;
+}
+
+// Deletes `name`; a file that is not there counts as deleted, and one the system would not even
+// look for is tried anyway, so that its failure is reported rather than taken for success.
+bool DeleteReported(const char* name, bool report, bool native, bool atRestart)
+{
+    DWORD failure = ERROR_SUCCESS;
+    leftForRestart = false;
+    if (!Present(name, native, &failure))
         return true;
     ShowStep("Lösche %s ...", name);
-    NativeView(native, true);
-    const bool deleted = DeleteFileA(name) != FALSE;
-    if (!deleted)
-        CaptureLastError();
-    NativeView(native, false);
-    if (!deleted && report)
+    if (Delete(name, native, atRestart, &failure)) {
+        if (leftForRestart)
+            ShowStep("%s wird beim nächsten Neustart von Windows gelöscht.", name);
+        return true;
+    }
+    KeepError(failure);
+    if (report)
         ReportDeleteFailure(name);
-    return deleted;
+    return false;
 }
-
 }
 
 bool CopyFileReported(const char* source, const char* target, bool report, bool overwrite)
@@ -109,12 +178,18 @@ bool CopyFileReported(const char* source, const char* target, bool report, bool 
 
 bool DeleteFileReported(const char* name, bool report)
 {
-    return DeleteReported(name, report, false);
+    return DeleteReported(name, report, false, false);
 }
 
-bool DeleteSystemFileReported(const char* name)
+bool SystemFilePresent(const char* name, bool native)
 {
-    return DeleteReported(name, true, true);
+    DWORD failure = ERROR_SUCCESS;
+    return Present(name, native, &failure);
+}
+
+bool DeleteSystemFileReported(const char* name, bool native, bool report)
+{
+    return DeleteReported(name, report, native, true);
 }
 
 bool DeleteFileInDir(const char* directory, const char* name, bool report)

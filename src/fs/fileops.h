@@ -23,10 +23,28 @@ bool DeleteFileReported(const char* name, bool report);
 // that turns out not to be there.
 bool DeleteWideFileReported(const wchar_t* name);
 
-// DeleteFileReported with its report, for a file in systemDir: under WOW64 redirection is off
-// (DisableFsRedirection) for the lookup and the deletion alone, on while the status line and the
-// report are shown.
-bool DeleteSystemFileReported(const char* name);
+// Files in the system directories. With `native` the file lies in systemDir: under WOW64
+// redirection is off (DisableFsRedirection) for the file calls alone, on while the status line
+// and the report are shown; a redirection that cannot be switched off fails the operation, with
+// the system's error, instead of reaching the 32-bit directory. Without it the file lies where
+// redirection leaves paths alone (wow64SystemDir). Every error text is built with redirection on.
+
+// True when `name` is there, or when the system cannot tell: a lookup it refuses does not count
+// as a missing file.
+bool SystemFilePresent(const char* name, bool native);
+
+// Set by DeleteSystemFileReported: its file could not be deleted now and goes at the next restart.
+extern bool leftForRestart;
+
+// Deletes `name` as DeleteFileReported does. A file that cannot be deleted (a DLL that a running
+// program has mapped) is renamed within its folder to the first free "<name>.<n>.del" (n from 1
+// to asideAttempts), so that its own name is free at once, and the new name is scheduled for
+// deletion at the next restart; a file that cannot be renamed (open without shared deletion) is
+// scheduled under its own name. The status line says so; leftForRestart is set. False, with the
+// deletion's error captured and reported when `report`, when the file stays as it was: neither
+// deleted nor scheduled, a renamed file put back under its name.
+bool DeleteSystemFileReported(const char* name, bool native, bool report);
+const int asideAttempts = 9;
 
 // DeleteFileReported on `directory` (ending in a backslash) followed by `name`; a path that
 // would not fit is refused.

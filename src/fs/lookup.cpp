@@ -13,7 +13,6 @@ BYTE filesOnly;
 int fileExistsResult;
 DWORD lastFoundSize;
 char lastDirAttempted[MAX_PATH];
-DWORD lastDirGrant;
 DateStamp referenceStamp;
 FileInfo fileInfo;
 
@@ -237,12 +236,9 @@ bool MakeDir(const char* path, bool failIfExists, DWORD grant, bool inheritable)
         return false;
     }
     RemovePathSeparator(directory);
-    if (CreateDirectoryA(directory, nullptr)) {
-        lastDirGrant = grant;
-        if (grant != 0)
-            GrantAccess(directory, nullptr, grant, inheritable);
-        return true;
-    }
+    // A folder without the access it was made for would fail its users later, without a word.
+    if (CreateDirectoryA(directory, nullptr))
+        return grant == 0 || GrantAccess(directory, nullptr, grant, inheritable);
     CaptureLastError();
     if (!failIfExists && errorCode16 == ERROR_ALREADY_EXISTS)
         return true;

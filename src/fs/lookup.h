@@ -41,7 +41,6 @@ extern BYTE filesOnly;          // set before one FileExists: directories do not
 extern int fileExistsResult;    // 0 found, 1 misuse, 2 only unacceptable entries, 3 nothing
 extern DWORD lastFoundSize;     // low 32 bits of the size FileExists found last
 extern char lastDirAttempted[MAX_PATH];  // the level CreateDirPath worked on last
-extern DWORD lastDirGrant;      // the access asked for Everyone on the directory created last; 0: none
 extern DateStamp referenceStamp;         // ages count to it; 0.0 here
 extern FileInfo fileInfo;
 
@@ -68,7 +67,8 @@ void FindNextEntry(HANDLE* handleSlot, WIN32_FIND_DATAA* findData, int* count, c
 // Creates one directory and grants Everyone access to it (inherited by what is created inside
 // when inheritable). With withoutDelete the grant holds neither DELETE nor FILE_DELETE_CHILD, so
 // it lets nobody delete the directory or anything in it. An existing directory is success unless
-// failIfExists. False with the error captured otherwise.
+// failIfExists. False with the error captured otherwise, also when the grant fails (the new
+// directory then stays, with the access list it inherits).
 bool CreateDir(const char* path, bool failIfExists, bool withoutDelete, bool inheritable);
 
 // Creates every missing level of `path` (of its directory, when namesFile), each granted as

@@ -228,14 +228,15 @@ void ResolveInstallDirs(const char* productFolder)
         strcpy(productDir, folder);
 }
 
-void DisableFsRedirection()
+bool DisableFsRedirection()
 {
     // Switched off twice, the second token would say "off", and handing it back would keep it off.
     if (!isWow64 || redirectionOff)
-        return;
+        return true;
     savedRedirection = nullptr;
     const auto disable = reinterpret_cast<DisableRedirectionFunction>(KernelFunction("Wow64DisableWow64FsRedirection"));
     redirectionOff = disable != nullptr && disable(&savedRedirection);
+    return redirectionOff;
 }
 
 void RevertFsRedirection()

@@ -69,7 +69,9 @@ void ResolveInstallDirs(const char* productFolder);
 
 // Under isWow64 switches redirection off, keeping the token in savedRedirection. While it is off
 // a second call changes nothing, so that one RevertFsRedirection brings back what was before.
-void DisableFsRedirection();
+// False, with the system's error for GetLastError, when under isWow64 it stays on: a file call
+// meant for the native system directory would then reach the 32-bit one.
+bool DisableFsRedirection();
 
 // Hands savedRedirection back, switching redirection on again, when DisableFsRedirection switched
 // it off and it is still off; otherwise nothing, so that a second call changes nothing.

@@ -19,24 +19,63 @@ char* NumberText(int number)
 
 // True when an entry without a substitute names `key` directly: a generated key equal to it
 // would make Substitutes redirect that entry too.
-bool NamedDirectly(const char* key, int removed)
+bool NamedDirectly(const char* key)
 {
     for (DWORD i = 0; i < preloadcount; ++i) {
-        if (static_cast<int>(i) != removed && preload[i].substitute == nullptr && SameLayoutKey(preload[i].klid, key))
+        if (preload[i].substitute == nullptr && SameLayoutKey(preload[i].klid, key))
             return true;
     }
     return false;
 }
 
-// The generated substitute keys d0010407, d0020407, ..., passing over any that an entry
-// without a substitute names directly.
-char* SubstituteKey(int* counter, int removed)
+bool Generated(const char* key)
+{
+    for (DWORD i = 0; i < newsubstitutecount; ++i) {
+        if (SameLayoutKey(newsubstitutes[i].name, key))
+            return true;
+    }
+    return false;
+}
+
+// The input language of a Preload identifier: its last four hexadecimal digits, which Windows
+// reads as the language the layout serves. An identifier that is not 8 characters ending so
+// (an added layout has none yet) counts as German, the product's own language.
+const char* Language(const char* klid)
+{
+    if (klid == nullptr || strlen(klid) != 8 || strspn(klid + 4, "0123456789abcdefABCDEF") != 4)
+        return "0407";
+    return klid + 4;
+}
+
+bool SameLanguage(const PreloadEntry& first, const PreloadEntry& second)
+{
+    return SameLayoutKey(Language(first.klid), Language(second.klid));
+}
+
+// A fresh substitute key for an entry named `klid` in Preload: "d", the first number from 001
+// that gives a key not generated for the new list yet nor named directly by an entry, and the
+// entry's own language, so that the layout stays where the user put it.
+char* SubstituteKey(const char* klid)
 {
     char text[newNameCapacity];
+    unsigned long counter = 1;
     do {
-        wsprintfA(text, "d%03lx0407", static_cast<unsigned long>((*counter)++));
-    } while (NamedDirectly(text, removed));
+        wsprintfA(text, "d%03lx%s", counter++, Language(klid));
+    } while (NamedDirectly(text) || Generated(text));
     return HeapText(text);
+}
+
+// The layout an entry stands for: its substitute or, without one, its own identifier.
+const char* StandsFor(const PreloadEntry& entry)
+{
+    return entry.substitute != nullptr ? entry.substitute : entry.klid;
+}
+
+// True for an entry that stands for the product's layout, also one that names it directly: once
+// its catalogue key is gone, Windows can only fail to load it.
+bool Leaves(const PreloadEntry& entry)
+{
+    return SameLayoutKey(StandsFor(entry), layoutKey);
 }
 
 bool IsProductEntry(const PreloadEntry& entry, const char* key)
@@ -53,6 +92,24 @@ int FindProductEntry(const char* key)
             found = static_cast<int>(i);
     }
     return found;
+}
+
+// The entry that carries the standard key of the entry at `standard` after the removal: that
+// entry itself, or, when it leaves, the nearest entry of its language that stays, before it or
+// else after it; -1 when no entry of that language stays.
+int Heir(int standard)
+{
+    if (!Leaves(preload[standard]))
+        return standard;
+    for (int i = standard - 1; i >= 0; --i) {
+        if (!Leaves(preload[i]) && SameLanguage(preload[i], preload[standard]))
+            return i;
+    }
+    for (DWORD i = standard + 1; i < preloadcount; ++i) {
+        if (!Leaves(preload[i]) && SameLanguage(preload[i], preload[standard]))
+            return static_cast<int>(i);
+    }
+    return -1;
 }
 
 bool NamesStandardKey(const PreloadEntry& entry)
@@ -93,20 +150,20 @@ void AppendSubstitute(char* name, char* value)
 
 // The places of a removal: `order` receives the entries to keep, in their new order. Entries
 // whose number lies outside the numbers visited are not dropped but follow the others.
-int PlaceRemaining(int removed, int* order)
+int PlaceRemaining(int* order)
 {
     int placed = 0;
     bool isPlaced[layoutTableCapacity] = {};
     for (int n = 0; n <= removalLastNumber; ++n) {
         for (DWORD i = 0; i < preloadcount; ++i) {
-            if (static_cast<int>(i) != removed && preload[i].number == n) {
+            if (!Leaves(preload[i]) && preload[i].number == n) {
                 order[placed++] = static_cast<int>(i);
                 isPlaced[i] = true;
             }
         }
     }
     for (DWORD i = 0; i < preloadcount; ++i) {
-        if (static_cast<int>(i) != removed && !isPlaced[i])
+        if (!Leaves(preload[i]) && !isPlaced[i])
             order[placed++] = static_cast<int>(i);
     }
     return placed;
@@ -126,7 +183,7 @@ void AppendNewPreload(const PreloadEntry& entry)
 bool InPreload(const char* key)
 {
     for (DWORD i = 0; i < preloadcount; ++i) {
-        if (SameLayoutKey(preload[i].substitute != nullptr ? preload[i].substitute : preload[i].klid, key))
+        if (SameLayoutKey(StandsFor(preload[i]), key))
             return true;
     }
     return false;
@@ -183,7 +240,7 @@ bool ChooseNewKey(int index)
 }
 
 // One place of AddUserLayout's new lists.
-void AppendAdded(const PreloadEntry& entry, int* counter)
+void AppendAdded(const PreloadEntry& entry)
 {
     PreloadEntry& copy = newpreload[newpreloadcount++];
     copy.name = entry.name;
@@ -193,7 +250,7 @@ void AppendAdded(const PreloadEntry& entry, int* counter)
         copy.klid = entry.klid;
         return;
     }
-    copy.klid = IsStandardLayoutKey(entry.klid) ? entry.klid : SubstituteKey(counter, -1);
+    copy.klid = IsStandardLayoutKey(entry.klid) ? entry.klid : SubstituteKey(entry.klid);
     AppendSubstitute(copy.klid, entry.substitute);
 }
 
@@ -209,42 +266,38 @@ bool RemoveUserLayout()
         SetErrorText("Standard-Layout kann nicht entfernt werden");
         return false;
     }
-    int removed = -1;
     int standard = -1;
-    int firstPlain = -1;
+    bool leaving = false;
+    bool allSubstituted = true;  // of the entries that stay
     for (DWORD i = 0; i < preloadcount; ++i) {
-        if (IsProductEntry(preload[i], layoutKey))
-            removed = static_cast<int>(i);
+        if (Leaves(preload[i]))
+            leaving = true;
+        else if (preload[i].substitute == nullptr)
+            allSubstituted = false;
         if (IsStandardLayoutKey(preload[i].klid))
             standard = static_cast<int>(i);
-        if (preload[i].substitute == nullptr && firstPlain == -1)
-            firstPlain = static_cast<int>(i);
     }
-    if (removed == -1) {
+    if (!leaving) {
         notInPreload = 1;
         return true;
     }
 
-    // When every entry is substituted, one of them must carry the standard key in Substitutes
-    // after the removal: the standard entry itself, or, when that is the product's, its
-    // neighbour, which inherits the standard key.
-    int heir = -1;
-    const char* heirKey = nullptr;
-    if (firstPlain == -1 && standard != -1) {
-        heirKey = preload[standard].klid;
-        heir = removed != standard ? standard : (removed == 0 ? 1 : removed - 1);
-        if (heir >= static_cast<int>(preloadcount))
-            heir = -1;
-    }
+    // When every entry that stays is substituted, one of them must carry the standard key in
+    // Substitutes after the removal. Only an entry of the standard key's language may: the key's
+    // last digits are the language Windows files the layout under.
+    const int heir = allSubstituted && standard != -1 ? Heir(standard) : -1;
+    const char* heirKey = heir != -1 ? preload[standard].klid : nullptr;
 
+    bool defaultLeaves = false;
     for (DWORD i = 0; i < preloadcount; ++i) {
         PreloadEntry& entry = preload[i];
         if (NamesStandardKey(entry))
             entry.isStandard = 1;
         else if (!entry.canonical)
             entry.number = movedLastNumber;
+        defaultLeaves = defaultLeaves || (Leaves(entry) && entry.number == 1);
     }
-    if (preload[removed].number == 1) {
+    if (defaultLeaves) {
         int number = 1;
         for (DWORD i = 0; i < preloadcount; ++i) {
             if (preload[i].isStandard)
@@ -253,8 +306,7 @@ bool RemoveUserLayout()
     }
 
     int order[layoutTableCapacity];
-    const int placed = PlaceRemaining(removed, order);
-    int counter = 1;
+    const int placed = PlaceRemaining(order);
     for (int place = 0; place < placed; ++place) {
         PreloadEntry& entry = preload[order[place]];
         entry.newNumber = place + 1;
@@ -262,7 +314,7 @@ bool RemoveUserLayout()
             entry.newKlid = entry.klid;
             continue;
         }
-        entry.newKlid = order[place] == heir ? HeapText(heirKey) : SubstituteKey(&counter, removed);
+        entry.newKlid = order[place] == heir ? HeapText(heirKey) : SubstituteKey(entry.klid);
         AppendSubstitute(entry.newKlid, entry.substitute);
     }
     for (int place = 0; place < placed; ++place) {
@@ -274,6 +326,15 @@ bool RemoveUserLayout()
             AppendNewPreload(preload[order[place]]);
     }
     return true;
+}
+
+bool RemovalLeavesNoLayout()
+{
+    for (DWORD i = 0; i < preloadcount; ++i) {
+        if (!Leaves(preload[i]))
+            return false;
+    }
+    return preloadcount > 0;
 }
 
 bool AddUserLayout(int index)
@@ -305,14 +366,13 @@ bool AddUserLayout(int index)
     added.canonical = 1;
     added.substitute = HeapText(newKeyName);
 
-    int counter = 1;
     bool isPlaced[layoutTableCapacity] = {};
     for (int pass = 0; pass < 2; ++pass) {
         const bool standardPass = pass == 0;
         for (int n = 0; n <= additionLastNumber; ++n) {
             for (DWORD i = 0; i < preloadcount; ++i) {
                 if (NamesStandardKey(preload[i]) == standardPass && preload[i].number == n) {
-                    AppendAdded(preload[i], &counter);
+                    AppendAdded(preload[i]);
                     isPlaced[i] = true;
                 }
             }
@@ -321,7 +381,7 @@ bool AddUserLayout(int index)
     // Entries beyond the numbers visited (a "99" that has just become "100") are kept too.
     for (DWORD i = 0; i < preloadcount; ++i) {
         if (!isPlaced[i])
-            AppendAdded(preload[i], &counter);
+            AppendAdded(preload[i]);
     }
     return true;
 }

@@ -115,14 +115,22 @@ bool IsStandardLayoutKey(const char* key);
 // True when both are null, or both are texts equal with letter case ignored.
 bool SameLayoutKey(const char* first, const char* second);
 
-// Computes the lists without the product's entry (the last Preload entry substituted by
-// layoutKey), numbered 1 to n without gaps. Sets notInPreload when there is no such entry.
-// False, with errorText, when layoutKey is not in the catalogue or is a standard key.
+// Computes the lists without every Preload entry that stands for layoutKey (through its
+// substitute, or naming it directly), numbered 1 to n without gaps. An entry that stays keeps its
+// language, the last four digits of its identifier: a fresh substitute key is "d", a number and
+// those digits, and a standard key whose entry leaves goes only to an entry of its language.
+// Sets notInPreload when no entry stands for layoutKey. False, with errorText, when layoutKey is
+// not in the catalogue or is a standard key.
 bool RemoveUserLayout();
+
+// True when Preload has entries and every one stands for layoutKey: the removal would leave the
+// user no layout at all.
+bool RemovalLeavesNoLayout();
 
 // Computes the lists with a new default layout: a new catalogue key (index -1, named in
 // newKeyName and newLayoutId; a number whose key a Preload entry still stands for is passed over)
-// or the catalogue entry at `index`. False, with errorText, when layoutKey is already in the
+// or the catalogue entry at `index`; the entries it gives fresh substitute keys keep their
+// languages as in RemoveUserLayout. False, with errorText, when layoutKey is already in the
 // catalogue, the Preload table is full, the entry cannot be used or a Preload entry already stands
 // for it (MakeUserLayoutDefault moves that one), or a new key's number would pass fff or its
 // "Layout Id" ffff.

@@ -87,9 +87,14 @@ void BuildSysErrorText(DWORD code)
 
 WORD CaptureLastError()
 {
-    errorCode = GetLastError();
-    errorCode16 = LOWORD(errorCode);
-    BuildSysErrorText(errorCode);
+    return KeepError(GetLastError());
+}
+
+WORD KeepError(DWORD code)
+{
+    errorCode = code;
+    errorCode16 = LOWORD(code);
+    BuildSysErrorText(code);
     return errorCode16;
 }
 

@@ -41,6 +41,10 @@ void BuildSysErrorText(DWORD code);
 // Keeps GetLastError() in errorCode and errorCode16, builds sysErrorText; returns errorCode16.
 WORD CaptureLastError();
 
+// CaptureLastError for a `code` taken earlier, where the text could not be built yet (with WOW64
+// file-system redirection off, the system's texts could come from the wrong files).
+WORD KeepError(DWORD code);
+
 // CaptureLastError, then the formatted message into errorMessage; returns errorCode16.
 WORD RecordSysError(const char* format, ...);
 

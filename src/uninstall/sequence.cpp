@@ -45,7 +45,7 @@ bool Refused()
                    driverDisplayName, layoutKey, driverDllBaseName, layoutFile);
         return true;
     }
-    if (preloadcount == 1) {
+    if (RemovalLeavesNoLayout()) {
         MsgWarning("In den Windows-Spracheinstellungen ist die zu deinstallierende Tastaturbelegung derzeit als einzig "
                    "auswählbare Belegung hinterlegt.\nBitte Wählen Sie dort erst eine andere Tastaturbelegung, bevor "
                    "Sie die hier gewählte deinstallieren.");
@@ -54,43 +54,41 @@ bool Refused()
     return false;
 }
 
-// The DLL's path in `directory` into `path` (2 * MAX_PATH bytes); false when it is not there.
-// A directory the system could not name counts as one without the DLL: the bare file name
-// would be looked up in the current directory.
-bool DriverFound(char* path, const char* directory)
+// The DLL's path in `directory` into `path` (2 * MAX_PATH bytes); false when it cannot be named:
+// without a directory the bare file name would be looked up in the current directory.
+bool DriverPath(char* path, const char* directory)
 {
-    return ComposePath(path, directory, driverDllFileName) && directory[0] != '\0' &&
-           FileExists(path, nullptr, &sharedFindData);
+    return ComposePath(path, directory, driverDllFileName) && directory[0] != '\0';
 }
 
 // Looks for the driver DLL in the native system directory, its path into `path` (2 * MAX_PATH
-// bytes), and asks whether to go on without it; false when the user does not.
+// bytes), and asks whether to go on without it; false when the user does not. A DLL that cannot
+// be looked for counts as there: its deletion then says why it fails.
 bool DriverFoundOrWaived(char* path, bool* found)
 {
-    DisableFsRedirection();
-    *found = DriverFound(path, systemDir);
-    RevertFsRedirection();
+    *found = DriverPath(path, systemDir) && SystemFilePresent(path, true);
     return *found || MsgAskYesNo("Problem bei Deinstallation von %s:\nTreiberdatei nicht (mehr) vorhanden:\n  %s\n\n"
                                  "Trotzdem fortfahren?",
                                  driverDisplayName, path) == IDYES;
 }
 
 // Deletes the driver DLL at `path` in the native system directory when it was `found`, then its
-// 32-bit copy in wow64SystemDir, a path that redirection leaves alone; false when the sequence
-// must end with the installation whole.
-bool DeleteDriver(const char* path, bool found)
+// 32-bit copy in wow64SystemDir; a DLL in use goes at the next restart, which `atRestart` then
+// tells. False when the sequence must end with the installation whole.
+bool DeleteDriver(const char* path, bool found, bool* atRestart)
 {
-    if (found && !DeleteSystemFileReported(path)) {
+    if (found && !DeleteSystemFileReported(path, true, true)) {
         MsgInfo("Fehler bei Deinstallation von %s:\nFolgende Treiberdatei konnte nicht gelöscht werden:\n  %s",
                 driverDisplayName, path);
         return false;
     }
+    *atRestart = found && leftForRestart;
     if (isWow64) {
         Sleep(100);
         char copy[2 * MAX_PATH];
         // The 32-bit copy goes without a word: the native one decides the outcome.
-        if (DriverFound(copy, wow64SystemDir))
-            DeleteFileA(copy);
+        if (DriverPath(copy, wow64SystemDir) && DeleteSystemFileReported(copy, false, false))
+            *atRestart = *atRestart || leftForRestart;
     }
     return true;
 }
@@ -180,12 +178,13 @@ bool RunUninstall()
     }
     char dllPath[2 * MAX_PATH];
     bool dllFound = false;
+    bool dllAtRestart = false;
     if (!DriverFoundOrWaived(dllPath, &dllFound))
         return false;
     // While the questions were open the user may have changed the lists in the language
     // settings: the removal is computed from the lists as they are after the last answer, so
     // that only a change made while the DLL is deleted can still be lost.
-    if (Refused() || !DeleteDriver(dllPath, dllFound))
+    if (Refused() || !DeleteDriver(dllPath, dllFound, &dllAtRestart))
         return false;
 
     RemoveUserLayout();
@@ -202,6 +201,9 @@ bool RunUninstall()
         MsgInfo("Warnung bei Deinstallation von %s:\nFolgender Eintrag in der Liste der installierten Programme "
                 "konnte nicht entfernt werden:\n  HKEY_LOCAL_MACHINE\\%s\\%s",
                 driverDisplayName, uninstallListPath, uninstallEntryName);
-    MsgInfo("Folgender Tastatur-Treiber wurde deinstalliert:\n%s", driverDisplayName);
+    MsgInfo(dllAtRestart ? "Folgender Tastatur-Treiber wurde deinstalliert:\n%s\n\nDie Treiberdatei wird beim "
+                           "nächsten Neustart von Windows gelöscht."
+                         : "Folgender Tastatur-Treiber wurde deinstalliert:\n%s",
+            driverDisplayName);
     return false;
 }

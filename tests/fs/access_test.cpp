@@ -5,6 +5,7 @@
 #include <stdlib.h>
 
 #include <string>
+#include <vector>
 
 #include "support.h"
 #include "text/format.h"
@@ -69,9 +70,14 @@ TEST(BuildAdminOnlyDescriptor, LetsOnlySystemAndAdministratorsWrite)
         LocalFree(text);
         LocalFree(sid);
     }
-    // A folder someone made beforehand is never taken for a new one.
+    // Made with that list from the start; a folder someone made beforehand is never taken for a new one.
     const std::string directory = FreshDirectory("admin-only");
+    handedAccess.clear();
+    securityHook = KeepHandedAccess;
     EXPECT_TRUE(CreateAdminOnlyDirectory((directory + "neu").c_str(), true)) << errorMessage;
+    ASSERT_FALSE(handedAccess.empty());
+    EXPECT_EQ(0u, handedAccess[0].find(directory + "neu: O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;OW)"))
+        << handedAccess[0];
     EXPECT_FALSE(CreateAdminOnlyDirectory((directory + "neu").c_str(), false));
     EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), errorCode);
     RemoveDirectoryTree(directory);

@@ -39,8 +39,12 @@ void StopBeforeDeleting(const char*, ...)
 
 class FileOpsTest : public ::testing::Test {
 protected:
+    // The current directory is C:'s root, never the build tree on the host's drive Z:, whose root is
+    // the host's: a bare separator handed to a deletion names at most the prefix's drive.
     void SetUp() override
     {
+        GetCurrentDirectoryA(MAX_PATH, savedDirectory);
+        SetCurrentDirectoryA("C:\\");
         directory = FreshDirectory("fileops-tests");
         boxes.clear();
         statusText[0] = '\0';
@@ -50,11 +54,11 @@ protected:
     }
     void TearDown() override
     {
-        useMessageHook = false;
-        statusHook = nullptr;
         RemoveDirectoryTree(directory);
+        SetCurrentDirectoryA(savedDirectory);
     }
     std::string directory;
+    char savedDirectory[MAX_PATH] = "";
 };
 
 TEST_F(FileOpsTest, DeletionsAndCopiesReportFailuresWithTheSystemsReason)
@@ -81,6 +85,9 @@ TEST_F(FileOpsTest, DeletionsAndCopiesReportFailuresWithTheSystemsReason)
 
 TEST_F(FileOpsTest, PathsWithoutTheirSeparatorAndRootsAreRefusedBeforeAnyStep)
 {
+    char current[MAX_PATH] = "";
+    GetCurrentDirectoryA(MAX_PATH, current);
+    ASSERT_STREQ("C:\\", current);
     statusHook = StopBeforeDeleting;
     std::vector<std::string> expected;
     for (const char* path : {"", "C:", "C:\\windows", "\\", "/", "C:\\", "C:/", "C:\\windows\\..\\",

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "fs/access.h"
 #include "support.h"
 #include "text/format.h"
 
@@ -34,9 +35,17 @@ TEST(LookupTest, FindsWhatIsThereAndCreatesDirectoriesLevelByLevel)
     EXPECT_EQ(1, fileExistsResult);
     EXPECT_STREQ("FEHLAUFRUF FileExists", sysErrorText);
 
+    // The last level as asked: neither DELETE nor FILE_DELETE_CHILD, which would let any user delete
+    // what is inside. A grant the system refuses fails the creation.
+    handedAccess.clear();
+    securityHook = KeepHandedAccess;
     EXPECT_TRUE(CreateDirPath((directory + "a\\b").c_str(), false, true) && Exists(directory + "a\\b"));
-    EXPECT_EQ(0xE01200AFu, lastDirGrant) << "the last level as asked: neither DELETE nor FILE_DELETE_CHILD, "
-                                            "which would let any user delete what is inside";
+    ASSERT_EQ(2u, handedAccess.size());
+    EXPECT_EQ(0u, handedAccess[1].find(directory + "a\\b: D:")) << handedAccess[1];
+    EXPECT_NE(std::string::npos, handedAccess[1].find("(A;;0xe01200af;;;WD)")) << handedAccess[1];
+    securityHook = [](const char*, PSECURITY_DESCRIPTOR) { return false; };
+    EXPECT_FALSE(CreateDir((directory + "verweigert").c_str(), true, false, false));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), errorCode);
     // A name the system refuses is created by nobody, even where a bare server would pass.
     EXPECT_FALSE(CreateDir((directory + "a*b").c_str(), true, false, false));
 

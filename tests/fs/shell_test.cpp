@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "fs/access.h"
 #include "fs/lookup.h"
 #include "support.h"
 #include "text/format.h"
@@ -63,6 +64,8 @@ TEST(Shortcut, IsSavedInTheSelectedFolderWithEveryFieldOrNotAtAll)
     const std::string plain = notepad + "|||" + notepad + ",3||7";  // the icon comes from the target
     const std::string desktop = Folder(CSIDL_DESKTOPDIRECTORY);
     const std::string commonPrograms = Folder(CSIDL_COMMON_PROGRAMS);
+    handedAccess.clear();
+    securityHook = KeepHandedAccess;
     const struct {
         LPCSTR folder;
         bool common;
@@ -94,7 +97,8 @@ TEST(Shortcut, IsSavedInTheSelectedFolderWithEveryFieldOrNotAtAll)
     EXPECT_FALSE(CreateShortcut(nullptr, nullptr, nullptr, nullptr, "Pelmora", nullptr, "shell32.dll", 0,
                                 "Beschreibung", SW_SHOWNORMAL, false));
     EXPECT_FALSE(PathExists(desktop + "Pelmora.LNK"));
-    EXPECT_EQ(0u, lastDirGrant) << "granted to everyone, the new folder would let any user replace its shortcuts";
+    EXPECT_EQ(std::vector<std::string>(), handedAccess)
+        << "granted to everyone, a new folder would let any user replace its shortcuts";
     EXPECT_TRUE(RemoveDirectoryA((commonPrograms + "Pelmora Prüfung\\Schaubilder").c_str()) &&
                 RemoveDirectoryA((commonPrograms + "Pelmora Prüfung").c_str()));
 }

@@ -47,8 +47,9 @@ std::string Upper(std::string text)
 }
 
 // The layouts Preload names, through Substitutes as Windows looks them up, in upper case; with
-// `loadedOnly` only those Windows loads (up to the first gap). `first`: the one "1" names.
-Layouts NamedLayouts(bool loadedOnly, std::string* first = nullptr)
+// `loadedOnly` only those Windows loads (up to the first gap), with `languages` each followed by
+// the language its entry files it under. `first`: the one "1" names.
+Layouts NamedLayouts(bool loadedOnly, std::string* first = nullptr, bool languages = false)
 {
     std::map<std::string, std::string> standsFor;
     for (const auto& pair : ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath))
@@ -61,7 +62,7 @@ Layouts NamedLayouts(bool loadedOnly, std::string* first = nullptr)
     for (const auto& entry : loadedOnly ? loaded : values) {
         const auto substitute = standsFor.find(Upper(entry.second));
         const std::string layout = substitute != standsFor.end() ? substitute->second : Upper(entry.second);
-        layouts.insert(layout);
+        layouts.insert(languages ? layout + " " + Upper(entry.second.substr(4)) : layout);
         if (first != nullptr && entry.first == "1")
             *first = layout;
     }
@@ -96,13 +97,14 @@ protected:
 
     // Loads, edits and writes back with the first, second, ... write failing, then completely: each
     // failure is reported, keeps every layout Windows loaded (but the product) where Windows loads
-    // it, and writes no changed Substitutes value before the standard keys'. The layouts named before.
+    // it, and writes no changed Substitutes value before the standard keys'. The layouts named before,
+    // with their languages.
     static Layouts EditAndWrite(char edit, const Values& preloadValues, const Values& substituteValues)
     {
         for (int k = 1;; ++k) {
             const HKEY next = NextKeyHandle();
             EXPECT_TRUE(Load(edit, preloadValues, substituteValues)) << errorText;
-            const Layouts before = NamedLayouts(false);
+            const Layouts before = NamedLayouts(false, nullptr, true);
             const Layouts loaded = NamedLayouts(true);
             regFailingWrite = k;
             const bool written = WriteUserLayoutLists();
@@ -148,14 +150,27 @@ const struct {
     {'R', "00000407 d0010407", "00000407=a0020407 d0010407=a0010407", "00000407", "00000407=a0020407"},
     {'R', "d0030407 00000407 d0010407", "d0030407=a0010407 00000407=a0020407 d0010407=00000407", "00000407 d0010407",
      "00000407=a0020407 d0010407=00000407"},
-    // Odd names follow the regular ones; only the product's last entry goes; a generated key never
-    // redirects an entry that names it directly.
+    // Odd names follow the regular ones; every entry of the product goes, also one naming it
+    // directly; a generated key never redirects an entry that names it directly.
     {'R', "-3=a0030407 01=d0010407 1=00000407 250=a0020407 3=d0020407", "d0010407=a0010407 d0020407=a0010407",
-     "00000407 d0010407 a0030407 a0020407", "d0010407=a0010407"},
+     "00000407 a0030407 a0020407", ""},
     {'R', "d0010407 d0020407 d0030407", "d0020407=a0010407 d0030407=a0020407", "d0010407 d0020407", "d0020407=a0020407"},
+    {'R', "00000407 a0010407", "x=y", "00000407", ""},
+    // Entries that stay keep their languages; the standard key goes only to an entry of its own.
+    {'R', "d0010407 d0010409 d0010807 D001040C",
+     "d0010407=a0010407 d0010409=00020409 d0010807=A0010407 D001040C=0001040c", "d0010409 d001040C",
+     "d0010409=00020409 d001040C=0001040c"},
+    {'R', "d0010407 d001040c 00000407 d0010807 d0020407",
+     "d0010407=a0020407 d001040c=0001040c 00000407=a0010407 d0010807=a0010407 d0020407=A0010407", "00000407 d001040c",
+     "00000407=a0020407 d001040c=0001040c"},
+    {'R', "00000407 d0010409", "00000407=a0010407 d0010409=00020409", "d0010409", "d0010409=00020409"},
+    // A product that is not the default leaves the standard layouts where they are; one that is not
+    // in the lists leaves them as they are, however few.
+    {'R', "00000407 d0030407 d0010407 00000409", "d0030407=a0010407 d0010407=a0020407", "00000407 d0010407 00000409",
+     "d0010407=a0020407"},
+    {'R', "0=d0020407", "d0020407=a0020407", "0=d0020407", "d0020407=a0020407"},
     // No failing write leaves a gap before a layout, here 00000409 when "2" is not stored.
     {'R', "00000407 d0010407 00000409", "d0010407=a0010407", "00000407 00000409", ""},
-    {'R', "00000407 a0010407", "x=y", "00000407 a0010407", "x=y"},
     // Only names 1 to the first gap move; "0" and "01" keep theirs; Substitutes is created.
     {'A', "0=00000409 1=00000407 2=a0020407 4=a0030407 01=00000807", "-",
      "0=00000409 1=d0010407 2=00000407 3=a0020407 4=a0030407 01=00000807", "d0010407=b0040407"},
@@ -183,9 +198,11 @@ TEST_F(LayoutTest, EditsGiveTheirListsThroughEveryFailingWrite)
 // and leaves the lists alone.
 TEST_F(LayoutTest, RefusalsAndSpoiledListsWriteNothing)
 {
-    Values many;
-    for (int i = 1; i <= layoutTableCapacity + 1; ++i)
-        many[std::to_string(i)] = "00000407";
+    Values full;
+    for (int i = 1; i <= layoutTableCapacity; ++i)
+        full[std::to_string(i)] = "00000407";
+    Values many = full;
+    many["101"] = "00000407";
     const Values usual = V("00000407 d0010407 d0020407");
     const Values substituted = V("d0010407=a0020407 d0020407=a0010407");
     const std::string tooMany = "Zu viele Einträge im Registry-Key HKEY_CURRENT_USER\\Keyboard Layout\\";
@@ -203,6 +220,8 @@ TEST_F(LayoutTest, RefusalsAndSpoiledListsWriteNothing)
         {'R', "b0090407", usual, substituted, nullptr, "Schlüssel nicht vorhanden"},
         {'R', "00000407", usual, substituted, nullptr, "Standard-Layout kann nicht entfernt werden"},
         {'A', "a0010407", usual, substituted, nullptr, "Schlüssel schon vorhanden"},
+        {'A', nullptr, full, substituted, nullptr,
+         "Kein Platz für ein weiteres Layout in HKEY_CURRENT_USER\\Keyboard Layout\\Preload (höchstens 100)"},
         {'M', "Fehlt.DLL", usual, substituted, nullptr, "Schlüssel nicht vorhanden"},
         {'R', nullptr, missing, substituted, nullptr, open + "Preload"},
         {'R', nullptr, usual, substituted, preloadPath, "Warnung:\n" + open + "Preload"},
@@ -263,17 +282,24 @@ TEST_F(LayoutTest, AddingTakesAFreshKeyOrACatalogueEntryThatFits)
                   catalogue.substr(0, catalogue.size() - 1) + " kann gelesen werden",
               add(-1));
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, (catalogue + "00000409").c_str());
+    // A German key that cannot be read fails the load: its "Layout File" might be the product's.
+    WriteRefusedKey(HKEY_LOCAL_MACHINE, catalogue + "b0050407");
+    EXPECT_FALSE(LoadLayoutRegistry());
+    EXPECT_EQ("Fehler beim Öffnen des Registry-Subkeys " + catalogue.substr(0, catalogue.size() - 1) + " - b0050407",
+              std::string(errorText));
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, (catalogue + "b0050407").c_str());
     EXPECT_TRUE(SameLayoutKey(nullptr, nullptr) && SameLayoutKey("d0010407", "D0010407"));
     EXPECT_FALSE(SameLayoutKey("d0010407", nullptr) || SameLayoutKey(nullptr, "d0010407"));
 }
 
 // Random lists through the three edits and every failing write: all layouts stay named as often as
-// before (less the product, plus the new one), a removal numbers 1 to n, the new or moved one is "1".
+// before and in the same languages (less the product, plus the new one), a removal numbers 1 to n,
+// the new or moved one is "1".
 TEST_F(LayoutTest, RandomListsKeepTheirLayoutsThroughEveryEditAndFailingWrite)
 {
     std::mt19937 random(20261206);
     const auto pick = [&random](int count) { return static_cast<int>(random() % count); };
-    const char* substituted[] = {"d0010407", "d0020407", "d0030407", "00000407"};
+    const char* substituted[] = {"d0010407", "d0020407", "d0010409", "d001040c", "00000407"};
     const char* plain[] = {"00000407", "00000409", "a0020407", "d0040407"};
     const char* targets[] = {"00000407", "00000409", "a0020407", "a0030407"};
     for (int round = 0; round < 240; ++round) {
@@ -309,11 +335,11 @@ TEST_F(LayoutTest, RandomListsKeepTheirLayoutsThroughEveryEditAndFailingWrite)
         Layouts expected = EditAndWrite(edit, preloadValues, substituteValues);
         ASSERT_FALSE(HasFailure());
         std::string first;
-        const Layouts after = NamedLayouts(false, &first);
+        const Layouts after = NamedLayouts(false, &first, true);
         if (edit == 'R')
-            expected.erase(expected.find(product));
+            expected.erase(expected.lower_bound(product));
         if (edit == 'A')
-            expected.insert(Upper(newKeyName));
+            expected.insert(Upper(newKeyName) + " 0407");
         ASSERT_EQ(expected, after);
         const Values names = ReadRegistryValues(HKEY_CURRENT_USER, preloadPath);
         for (size_t number = 1; edit == 'R' && number <= names.size(); ++number)

@@ -25,7 +25,6 @@ TEST(LaunchTest, RefusesWhatCannotStartAndSaysWhy)
                                                 "C:\\fehlt.exe\nAusführen in: C:\\\nParameter: <NULL>\n\nFehlercode 2:\n"))
         << messageText;
     EXPECT_TRUE(statusBusy && strcmp("Aufruf von C:\\fehlt.exe ...", statusText) == 0) << statusText;
-    useMessageHook = false;
 }
 
 }

@@ -12,13 +12,14 @@
 namespace {
 
 const std::string program = BuiltProgramPath("Uninstall_Pelmoradrv.exe");
-const wchar_t sessionManager[] = L"System\\CurrentControlSet\\Control\\Session Manager";
 
 // Runs `command` with TEMP at `temp`, answers the boxes and waits for the copy; the records. The copy
-// and its new folder in `copyFolder` are left for the restart: deleted here, or Wine would delete them.
+// and its new folder in `copyFolder` are left for the restart, after the native DLL when it was
+// `held`: deleted here, or Wine would delete them.
 std::string RunUninstaller(const std::string& command, const std::wstring& temp, const std::wstring& copyFolder,
-                           const char* answers, const char* directory)
+                           const char* answers, const char* directory, bool held = false)
 {
+    const std::wstring before = ReadPendingRenames();
     BoxDriver driver = StartBoxDriver(answers);
     wchar_t ownTemp[MAX_PATH];
     GetTempPathW(MAX_PATH, ownTemp);
@@ -35,28 +36,32 @@ std::string RunUninstaller(const std::string& command, const std::wstring& temp,
                                          FALSE, copyId)))
         << "the copy did not end, or ended with an error";
 
-    wchar_t pending[4 * MAX_PATH] = L"";
-    DWORD size = sizeof(pending) - 2 * sizeof(wchar_t);
-    RegGetValueW(HKEY_LOCAL_MACHINE, sessionManager, L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr,
-                 pending, &size);
-    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, sessionManager, L"PendingFileRenameOperations");
+    const std::wstring list = ReadPendingRenames();
+    WritePendingRenames(before);
+    const std::wstring added = list.substr(before.size());
+    const wchar_t* pending = added.c_str();
+    const std::wstring dll = held ? L"\\??\\C:\\windows\\system32\\Pelmoradrv.DLL" : L"";
+    EXPECT_EQ(dll, std::wstring(pending, dll.size()));
     // Its file and then its folder, each with an empty target, and nothing else.
-    const std::wstring file = pending;
+    const wchar_t* copyEntries = pending + (held ? dll.size() + 2 : 0);
+    const std::wstring file = copyEntries;
     const std::wstring folder = file.substr(0, file.rfind(L'\\'));
     const std::wstring name = folder.substr(folder.rfind(L'\\') + 1);
-    EXPECT_EQ(0, _wcsicmp((L"\\??\\" + copyFolder + name + L"\\Uninstall_Pelmoradrv.exe").c_str(), pending));
+    EXPECT_EQ(0, _wcsicmp((L"\\??\\" + copyFolder + name + L"\\Uninstall_Pelmoradrv.exe").c_str(), copyEntries));
     EXPECT_TRUE(name.size() == 24 && name.compare(0, 8, L"Pelmora-") == 0 &&
                 wcsspn(name.c_str() + 8, L"0123456789ABCDEF") == 16)
         << testing::PrintToString(file);
-    EXPECT_EQ(folder, pending + file.size() + 2);
-    EXPECT_EQ((file.size() + folder.size() + 5) * sizeof(wchar_t), size);
+    EXPECT_EQ(folder, copyEntries + file.size() + 2);
+    EXPECT_EQ(file.size() + folder.size() + 4 + (held ? dll.size() + 2 : 0), added.size());
     EXPECT_TRUE(DeleteFileW(file.c_str() + 4) && RemoveDirectoryW(folder.c_str() + 4)) << GetLastError();
     return records;
 }
 
 // The installer sets the product up (the layout in a language list, as Settings adds it); the uninstall
 // entry's command uninstalls it through the copy in real boxes. A first "Nein" leaves everything.
-void UninstallWhatTheInstallerInstalled(const std::wstring& temp, const std::wstring& copyFolder, bool cancelFirst)
+// With `held` the native DLL is open in this process, as a layout's DLL in use is: it goes at the restart.
+void UninstallWhatTheInstallerInstalled(const std::wstring& temp, const std::wstring& copyFolder, bool cancelFirst,
+                                        bool held)
 {
     const bool wow64 = RunsUnderWow64();
     const std::string entry = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tastaturbelegung Pelmora "
@@ -92,12 +97,20 @@ void UninstallWhatTheInstallerInstalled(const std::wstring& temp, const std::wst
         for (const std::string& path : installed)
             EXPECT_TRUE(PathExists(path)) << path;
     }
-    const std::string records = RunUninstaller(command, temp, copyFolder, "YES OK", folder.c_str());
+    const std::string nativeDll = installed.back();
+    const HANDLE holder = held ? CreateFileA(nativeDll.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                             OPEN_EXISTING, 0, nullptr)
+                               : nullptr;
+    const std::string records = RunUninstaller(command, temp, copyFolder, "YES OK", folder.c_str(), held);
+    CloseHandle(holder);
     for (const char* box : {"caption: Uninstall_Pelmoradrv\ntext: Soll folgender Tastatur-Treiber deinstalliert werden?"
                             "\\n\\nPelmora AltGrLinks (V3.04)\nbuttons: YES NO\nicon: question\n"
                             "window: Uninstall_Pelmoradrv V3.04 - Tastaturtreiber-Deinstallation 480x180\n",
-                            "wurde deinstalliert:\\nPelmora AltGrLinks (V3.04)\nbuttons: OK\nicon: information\n"})
+                            held ? "wurde deinstalliert:\\nPelmora AltGrLinks (V3.04)\\n\\nDie Treiberdatei wird beim "
+                                   "nächsten Neustart von Windows gelöscht.\nbuttons: OK\nicon: information\n"
+                                 : "wurde deinstalliert:\\nPelmora AltGrLinks (V3.04)\nbuttons: OK\nicon: information\n"})
         EXPECT_NE(std::string::npos, records.find(box)) << records;
+    EXPECT_EQ(held, PathExists(nativeDll) && DeleteFileA(nativeDll.c_str()));
     for (const std::string& path : installed)
         EXPECT_FALSE(PathExists(path)) << path;
     EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, layout));
@@ -113,9 +126,10 @@ TEST(Program, UninstallsWhatTheInstallerInstalled)
 {
     wchar_t ownTemp[MAX_PATH];
     GetTempPathW(MAX_PATH, ownTemp);
-    for (const bool cancelFirst : {false, true}) {
+    // The second time the native DLL is in use: it goes at the restart.
+    for (const bool cancelFirst : {true, false}) {
         const std::wstring temp = cancelFirst ? std::wstring(ownTemp) + L"Do\u011Fan-fehlt" : ownTemp;
-        UninstallWhatTheInstallerInstalled(temp, L"C:\\windows\\Temp\\", cancelFirst);
+        UninstallWhatTheInstallerInstalled(temp, L"C:\\windows\\Temp\\", cancelFirst, !cancelFirst);
     }
 }
 

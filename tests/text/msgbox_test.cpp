@@ -12,6 +12,7 @@
 TEST(MessageBoxTest, HookedAndRealBoxesOwnedByTheMainWindowOnceItExists)
 {
     static std::string hooked;
+    hooked.clear();
     messageHook = [](HWND, const char* text, const char* caption, UINT type) {
         hooked += std::string(caption) + ": " + text + " " + std::to_string(type) + "\n";
         return IDNO;
@@ -35,8 +36,6 @@ TEST(MessageBoxTest, HookedAndRealBoxesOwnedByTheMainWindowOnceItExists)
                                               "buttons: YES NO\nicon: question\nwindow: Besitzer 200x100\n" + std::string(owner))) << records;
     EXPECT_EQ("Tastaturtreiber-Deinstallation: Datei x\t " + std::to_string(MB_OK | MB_ICONEXCLAMATION) + "\n", hooked);
     DestroyWindow(mainWindow);
-    mainWindow = nullptr;
-    messageHook = nullptr;
     // The line break takes its two bytes; the character after it no longer fits.
     char target[5] = "####";
     ConvertControlChars(target, 4, "a\tb");

@@ -39,6 +39,7 @@ const char systemInputDll[] = "C:\\windows\\system32\\input.dll";  // in SysWOW6
 
 const std::string confirmation = "Q:Soll folgender Tastatur-Treiber deinstalliert werden?\n\n" + driver;
 const std::string finalReport = "I:Folgender Tastatur-Treiber wurde deinstalliert:\n" + driver;
+const std::string atRestart = finalReport + "\n\nDie Treiberdatei wird beim nächsten Neustart von Windows gelöscht.";
 const std::string warning = "I:Warnung bei Deinstallation von " + driver + ":\n";
 const std::string removed = "dll lists languages layout shortcut folder entry ";  // as Gone() lists them
 
@@ -48,9 +49,9 @@ std::string MissingDll(const std::string& path)
            "\n\nTrotzdem fortfahren?";
 }
 
-Boxes DllInUse(const std::string& path)
+Boxes DllInUse(const std::string& path, const char* error)
 {
-    return {confirmation, "T:Folgende Datei kann nicht gelöscht werden:\n" + path + "\n\nFehlercode 32:\n*",
+    return {confirmation, "T:Folgende Datei kann nicht gelöscht werden:\n" + path + "\n\nFehlercode " + error,
             "I:Fehler bei Deinstallation von " + driver +
                 ":\nFolgende Treiberdatei konnte nicht gelöscht werden:\n  " + path};
 }
@@ -117,6 +118,16 @@ RegistryValues LanguageLists()
     return lists;
 }
 
+// Only a WOW64 process can switch redirection off; elsewhere the switch fails.
+bool RedirectionSwitches()
+{
+    PVOID token = nullptr;
+    if (!Wow64DisableWow64FsRedirection(&token))
+        return false;
+    Wow64RevertWow64FsRedirection(token);
+    return true;
+}
+
 bool ProductValue(const std::pair<const std::string, std::string>& value)
 {
     return value.first == "\\de-CH\\0807:A0010407" || value.first == "\\de-DE\\0407:A0010407" ||
@@ -132,10 +143,16 @@ protected:
         Boxes boxes;
         std::string gone;  // as Gone() lists it
         std::string calls = "";  // what the recording input.dll wrote
+        std::string pending = "";  // the deletions left to the next restart, one path a line
     };
 
     void SetUp() override
     {
+        // The restart's list is never sandboxed: the system writes it by its full name.
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, sessionManager, 0, READ_CONTROL | WRITE_DAC, &sessionKey);
+        pendingBefore = ReadPendingRenames();
+        DWORD size = sizeof(sessionAccess);
+        ASSERT_EQ(ERROR_SUCCESS, RegGetKeySecurity(sessionKey, DACL_SECURITY_INFORMATION, sessionAccess, &size));
         OpenRegistrySandbox();
         base = FreshDirectory("sequence-tests");
         strcpy(systemDir, (base + "system32\\").c_str());
@@ -186,6 +203,9 @@ protected:
         useMessageHook = false;
         statusHook = nullptr;
         isWow64 = false;
+        Release();
+        RegSetKeySecurity(sessionKey, DACL_SECURITY_INFORMATION, sessionAccess);
+        RegCloseKey(sessionKey);
         // The refused keys first: the sandbox goes only as a whole.
         RegDeleteKeyA(HKEY_CURRENT_USER, substitutesPath);
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, (catalogue + product + "\\gesperrt").c_str());
@@ -194,15 +214,18 @@ protected:
         CloseRegistrySandbox();
         for (const std::string& dll : {std::string(systemInputDll), BuiltProgramPath("input.dll")})
             DeleteFileA(dll.c_str());
-        // Out of the real registry, or Wine deletes the test program at its next start.
-        char data[4096] = "";
-        DWORD size = sizeof(data) - 1;
-        RegGetValueA(HKEY_LOCAL_MACHINE, sessionManager, "PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr,
-                     data, &size);
-        RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, sessionManager, "PendingFileRenameOperations");
-        pendingDeletion = data;
+        // Out of the real registry, or Wine deletes the files at its next start: what was there before
+        // goes back. The new entries are pairs of a file and its new name, empty for a deletion.
+        const std::wstring added = ReadPendingRenames().substr(pendingBefore.size());
+        WritePendingRenames(pendingBefore);
+        pendingDeletion.clear();
+        for (const wchar_t* entry = added.c_str(); *entry != L'\0'; entry += wcslen(entry) + 1) {
+            pendingDeletion += std::string(entry, entry + wcslen(entry));
+            entry += wcslen(entry) + 1;
+            pendingDeletion += *entry == L'\0' ? "\n" : " > " + std::string(entry, entry + wcslen(entry)) + "\n";
+        }
         RemoveDirectoryTree(base);
-        for (const std::string& file : {dll, wow64Dll, shortcut, otherFile}) {
+        for (const std::string& file : {dll, wow64Dll, dll + ".1.del", wow64Dll + ".1.del", shortcut, otherFile}) {
             SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
             DeleteFileA(file.c_str());
         }
@@ -219,6 +242,30 @@ protected:
     void Hold(const std::string& path)
     {
         holder = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    }
+    // Mapped as an image, as Windows maps a layout's DLL: it cannot be deleted, but renamed.
+    void Map(const std::string& path)
+    {
+        ASSERT_TRUE(CopyFileA(BuiltProgramPath("recordinput.dll").c_str(), path.c_str(), FALSE)) << path;
+        mapped.push_back(LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+        ASSERT_NE(nullptr, mapped.back()) << GetLastError();
+    }
+    void Release()
+    {
+        CloseHandle(holder);
+        holder = nullptr;
+        for (const HMODULE module : mapped)
+            FreeLibrary(module);
+        mapped.clear();
+    }
+    // The system may read its restart list, and nobody may write it.
+    void RefuseScheduling()
+    {
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(A;;KR;;;WD)(A;;WD;;;WD)", SDDL_REVISION_1,
+                                                             &descriptor, nullptr);
+        RegSetKeySecurity(sessionKey, DACL_SECURITY_INFORMATION, descriptor);
+        LocalFree(descriptor);
     }
     // The product's pieces that are gone; "others" when anything that is not the product's went.
     std::string Gone() const
@@ -255,23 +302,26 @@ protected:
             const HKEY next = NextKeyHandle();
             EXPECT_FALSE(RunUninstall()) << c.what;
             EXPECT_EQ(next, NextKeyHandle()) << c.what << ": a key left open";
-            CloseHandle(holder);
-            holder = nullptr;
+            Release();
             ExpectBoxes(c.boxes, c.what);
             EXPECT_EQ(c.gone, Gone()) << c.what;
             EXPECT_EQ(c.calls, ReadWholeFile(calls)) << c.what;
             EXPECT_EQ(nullptr, GetModuleHandleA("input.dll")) << c.what;
             ExpectRedirected(c.what);
             TearDown();
-            EXPECT_EQ("", pendingDeletion) << c.what;
+            EXPECT_EQ(c.pending, pendingDeletion) << c.what;
             SetUp();
         }
     }
 
     std::string base, dll, wow64Dll, shortcut, otherFile, pendingDeletion, calls;
     std::wstring desktopShortcut;
+    std::wstring pendingBefore;
     RegistryValues languagesBefore, keptPreload;
     HANDLE holder = nullptr;
+    std::vector<HMODULE> mapped;
+    HKEY sessionKey = nullptr;
+    alignas(void*) char sessionAccess[1024];
 };
 
 TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
@@ -281,7 +331,8 @@ TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
     RunCases({
         {"another file", [] { Rewrite(HKEY_LOCAL_MACHINE, catalogue + product, {{"Layout File", "A.DLL"}}); }, {},
          {refusal + "enthält eine andere*"}, ""},
-        {"the only layout", [] { Rewrite(HKEY_CURRENT_USER, preloadPath, {{"1", "d0010407"}}); }, {},
+        {"the only layout, in two entries",
+         [] { Rewrite(HKEY_CURRENT_USER, preloadPath, {{"1", "d0010407"}, {"2", "A0010407"}}); }, {},
          {"W:In den Windows-Spracheinstellungen ist die zu deinstallierende Tastaturbelegung derzeit als einzig*"}, ""},
         {"no such layout", [] { strcpy(layoutKey, "b0090407"); }, {},
          {refusal + "wurde nicht gefunden.\nTreiber: " + driver + "\nKey: b0090407\nDLL: Pelmoradrv.DLL"}, ""},
@@ -304,13 +355,13 @@ TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
           "W:In den Windows-Spracheinstellungen ist die zu deinstallierende Tastaturbelegung derzeit als einzig*"},
          "dll "},
         {"yes", [] {}, {IDYES}, {confirmation, finalReport}, removed},
-        {"the driver file named in other letter case, no Substitutes, the layout in no list, no shortcut, another "
-         "default input method",
+        {"the driver file named in other letter case, no Substitutes, the layout in no list but one other, no "
+         "shortcut, another default input method",
          [this] {
              DeleteFileA(shortcut.c_str());
              WriteRegistryValues(HKEY_CURRENT_USER, profile, {{"InputMethodOverride", "0409:00000409"}});
              RegDeleteKeyA(HKEY_CURRENT_USER, substitutesPath);
-             Rewrite(HKEY_CURRENT_USER, preloadPath, {{"1", "00000407"}, {"2", "00000409"}});
+             Rewrite(HKEY_CURRENT_USER, preloadPath, {{"1", "00000409"}});
              Rewrite(HKEY_LOCAL_MACHINE, catalogue + product, {{"Layout File", "PELMORADRV.dll"}});
          },
          {IDYES}, {confirmation, finalReport}, "dll languages layout shortcut folder entry "},
@@ -320,7 +371,21 @@ TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
              RegDeleteTreeA(HKEY_CURRENT_USER, profile.c_str());
          },
          {IDYES, IDYES}, {confirmation, MissingDll(dll), finalReport}, removed},
-        {"driver file in use", [this] { Hold(dll); }, {IDYES}, DllInUse(dll), ""},
+        // A DLL in use goes at the next restart; renamed, its name is free at once.
+        {"driver file open without shared deletion", [this] { Hold(dll); }, {IDYES}, {confirmation, atRestart},
+         removed.substr(4), "", "\\??\\" + dll + "\n"},
+        {"driver file mapped, the first name aside taken",
+         [this] {
+             Map(dll);
+             MakeFile(dll + ".1.del", 1);
+         },
+         {IDYES}, {confirmation, atRestart}, removed, "", "\\??\\" + dll + ".2.del\n"},
+        {"driver file mapped, no restart list to write",
+         [this] {
+             Map(dll);
+             RefuseScheduling();
+         },
+         {IDYES}, DllInUse(dll, "5:\n*"), ""},
         {"a desktop outside the code page, beside its look-alike",
          [this] {
              const std::wstring desktop = std::wstring(base.begin(), base.end()) + L"Do\u011Fan";
@@ -334,12 +399,14 @@ TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
              ASSERT_TRUE(MakeFile(otherFile, 1));
          },
          {IDYES}, {confirmation, finalReport}, removed},
+        // Outside WOW64 the switch-off fails: the native DLL cannot be told from the 32-bit one.
         {"the default layout, and the WOW64 copy",
          [] {
              Rewrite(HKEY_CURRENT_USER, preloadPath, {{"1", "d0010407"}, {"2", "00000407"}});
              isWow64 = true;
          },
-         {IDYES}, {confirmation, finalReport}, removed + "wow64-dll "},
+         {IDYES}, RedirectionSwitches() ? Boxes{confirmation, finalReport} : DllInUse(dll, "*"),
+         RedirectionSwitches() ? removed + "wow64-dll " : ""},
         // After the driver file every failure is a warning, and the rest goes on.
         {"warnings",
          [&] {
@@ -381,12 +448,13 @@ TEST_F(SequenceTest, LanguageListsGoThroughWindowsFirst)
     const auto prepare = [] {
         for (const std::string& copy : {std::string(systemInputDll), BuiltProgramPath("input.dll")})
             ASSERT_TRUE(CopyFileA(BuiltProgramPath("recordinput.dll").c_str(), copy.c_str(), FALSE)) << copy;
-        isWow64 = true;
+        isWow64 = RunsUnderWow64();
     };
     // Windows deletes the value (and the language left without values), leaves it, or fails.
     for (const char* mode : {"delete", "leave", "fail"}) {
         SetEnvironmentVariableA("PELMORA_INPUT_MODE", mode);
-        RunCases({{mode, prepare, {IDYES}, {confirmation, finalReport}, removed + "wow64-dll ",
+        RunCases({{mode, prepare, {IDYES}, {confirmation, finalReport},
+                   removed + (RunsUnderWow64() ? "wow64-dll " : ""),
                    systemInputDll + std::string("|0807:A0010407|1|catalogue 1|value 1|file 1\n") + systemInputDll +
                        "|0407:A0010407|1|catalogue 1|value 1|file 1\n"}});
     }
@@ -404,13 +472,17 @@ TEST_F(SequenceTest, UnderWow64TheNativeDllDecides)
     DisableFsRedirection();
     RevertFsRedirection();
     ExpectRedirected("after a second switch-off");
-    const auto real = [this](bool native, bool held) {
-        return [this, native, held] {
+    const auto real = [this](bool native, char use) {
+        return [this, native, use] {
             dll = "C:\\windows\\sysnative\\Pelmoradrv.DLL";
             wow64Dll = "C:\\windows\\syswow64\\Pelmoradrv.DLL";
             ASSERT_TRUE((!native || MakeFile(dll, 100)) && MakeFile(wow64Dll, 100));
-            if (held)
+            if (use == 'h')
                 Hold(dll);
+            if (use == 'm') {
+                Map(dll);
+                Map(wow64Dll);
+            }
             const std::string folder = productDir;
             isWow64 = true;
             ResolveInstallDirs(productFolderName);
@@ -418,9 +490,12 @@ TEST_F(SequenceTest, UnderWow64TheNativeDllDecides)
         };
     };
     RunCases({
-        {"both present", real(true, false), {IDYES}, {confirmation, finalReport}, removed + "wow64-dll "},
-        {"native in use", real(true, true), {IDYES}, DllInUse(shownDll), ""},
-        {"native missing", real(false, false), {IDYES, IDNO}, {confirmation, MissingDll(shownDll)}, "dll "},
+        {"both present", real(true, ' '), {IDYES}, {confirmation, finalReport}, removed + "wow64-dll "},
+        {"native open without shared deletion", real(true, 'h'), {IDYES}, {confirmation, atRestart},
+         removed.substr(4) + "wow64-dll ", "", "\\??\\" + shownDll + "\n"},
+        {"both mapped", real(true, 'm'), {IDYES}, {confirmation, atRestart}, removed + "wow64-dll ", "",
+         "\\??\\" + shownDll + ".1.del\n\\??\\C:\\windows\\syswow64\\Pelmoradrv.DLL.1.del\n"},
+        {"native missing", real(false, ' '), {IDYES, IDNO}, {confirmation, MissingDll(shownDll)}, "dll "},
     });
 }
 
@@ -480,7 +555,8 @@ TEST_F(SequenceTest, TheCopyKnowsItselfOnlyInItsOwnFolder)
         FindClose(search);
         EXPECT_EQ(1, folders);
         TearDown();
-        EXPECT_EQ(0, _stricmp((c.boxes.empty() ? "\\??\\" + module : "").c_str(), pendingDeletion.c_str()));
+        const std::string restart = "\\??\\" + module + "\n\\??\\" + own.substr(0, own.size() - 1) + "\n";
+        EXPECT_EQ(0, _stricmp((c.boxes.empty() ? restart : "").c_str(), pendingDeletion.c_str())) << pendingDeletion;
         SetUp();
     }
     appInstance = savedInstance;
