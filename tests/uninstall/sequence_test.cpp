@@ -479,10 +479,10 @@ TEST_F(SequenceTest, UnderWow64TheNativeDllDecides)
             ASSERT_TRUE((!native || MakeFile(dll, 100)) && MakeFile(wow64Dll, 100));
             if (use == 'h')
                 Hold(dll);
-            if (use == 'm') {
+            if (use == 'm')
                 Map(dll);
+            if (use == 'm' || use == 'w')
                 Map(wow64Dll);
-            }
             const std::string folder = productDir;
             isWow64 = true;
             ResolveInstallDirs(productFolderName);
@@ -495,6 +495,8 @@ TEST_F(SequenceTest, UnderWow64TheNativeDllDecides)
          removed.substr(4) + "wow64-dll ", "", "\\??\\" + shownDll + "\n"},
         {"both mapped", real(true, 'm'), {IDYES}, {confirmation, atRestart}, removed + "wow64-dll ", "",
          "\\??\\" + shownDll + ".1.del\n\\??\\C:\\windows\\syswow64\\Pelmoradrv.DLL.1.del\n"},
+        {"the 32-bit copy mapped", real(true, 'w'), {IDYES}, {confirmation, atRestart}, removed + "wow64-dll ", "",
+         "\\??\\C:\\windows\\syswow64\\Pelmoradrv.DLL.1.del\n"},
         {"native missing", real(false, ' '), {IDYES, IDNO}, {confirmation, MissingDll(shownDll)}, "dll "},
     });
 }
