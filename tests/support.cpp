@@ -12,6 +12,7 @@
 
 #include "fs/access.h"
 #include "fs/fileops.h"
+#include "fs/privatedir.h"
 #include "fs/shell.h"
 #include "kblayout/layouts.h"
 #include "registry/registry.h"
@@ -79,6 +80,8 @@ const struct {
     {&argCount, sizeof(argCount)},             {&argTable, sizeof(argTable)},
     {&layoutKey, sizeof(layoutKey)},           {&driverFileName, sizeof(driverFileName)},
     {&regFailingWrite, sizeof(regFailingWrite)}, {&securityHook, sizeof(securityHook)},
+    {&regView, sizeof(regView)},               {&testFolderOwner, sizeof(testFolderOwner)},
+    {&testFolderMade, sizeof(testFolderMade)},
 };
 
 class GlobalsKeeper : public testing::EmptyTestEventListener {
@@ -130,8 +133,8 @@ std::vector<std::string> handedAccess;
 bool KeepHandedAccess(const char* path, PSECURITY_DESCRIPTOR descriptor)
 {
     char* text = nullptr;
-    ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
-                                                         &text, nullptr);
+    ConvertSecurityDescriptorToStringSecurityDescriptorA(
+        descriptor, SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &text, nullptr);
     handedAccess.push_back(std::string(path) + ": " + (text != nullptr ? text : "?"));
     LocalFree(text);
     return true;

@@ -32,8 +32,8 @@ std::string FinishBoxDriver(BoxDriver& driver);
 void OpenRegistrySandbox();
 void CloseRegistrySandbox();
 
-// A securityHook (fs/access.h) that lets every descriptor through and keeps its DACL as
-// "path: D:..." in handedAccess.
+// A securityHook (fs/access.h) that lets every descriptor through and keeps its owner, if it has
+// one, and DACL as "path: O:...D:..." in handedAccess.
 extern std::vector<std::string> handedAccess;
 bool KeepHandedAccess(const char* path, PSECURITY_DESCRIPTOR descriptor);
 

@@ -231,7 +231,7 @@ bool BuildAdminOnlyDescriptor(PSID userSID, SECURITY_DESCRIPTOR* newSD, PACL acl
                       "SetSecurityDescriptorControl failed");
 }
 
-bool CreateAdminOnlyDirectory(const char* path)
+bool CreateAdminOnlyDirectory(const char* path, bool administratorsOwn)
 {
     HANDLE token = nullptr;
     if (SysFailed(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token), "OpenProcessToken failed"))
@@ -245,8 +245,16 @@ bool CreateAdminOnlyDirectory(const char* path)
                                   "GetTokenInformation failed");
     CloseHandle(token);
     DWORD acl[adminOnlyAclCapacity / sizeof(DWORD)];
+    DWORD administrators[SECURITY_MAX_SID_SIZE / sizeof(DWORD)];
+    DWORD sidSize = sizeof(administrators);
     SECURITY_DESCRIPTOR descriptor;
     SECURITY_ATTRIBUTES attributes = {sizeof(attributes), &descriptor, FALSE};
     return known && BuildAdminOnlyDescriptor(owner.user.User.Sid, &descriptor, reinterpret_cast<PACL>(acl)) &&
+           (!administratorsOwn ||
+            (!SysFailed(CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &sidSize),
+                        "CreateWellKnownSid (%d) failed",
+                        WinBuiltinAdministratorsSid) &&
+             !SysFailed(SetSecurityDescriptorOwner(&descriptor, administrators, FALSE),
+                        "SetSecurityDescriptorOwner failed"))) &&
            !SysFailed(Handed(path, &descriptor) && CreateDirectoryA(path, &attributes), "CreateDirectory failed");
 }

@@ -49,7 +49,9 @@ bool BuildAdminOnlyDescriptor(PSID userSID, SECURITY_DESCRIPTOR* newSD, PACL acl
 typedef bool (*SecurityHook)(const char* path, PSECURITY_DESCRIPTOR descriptor);
 extern SecurityHook securityHook;
 
-// Creates the directory `path` with the access list above for the user of the process's token;
-// false with the step recorded, the system error captured (ERROR_ALREADY_EXISTS when something
-// of that name is there already, which is never taken over).
-bool CreateAdminOnlyDirectory(const char* path);
+// Creates the directory `path` with the access list above for the user of the process's token,
+// owned by Administrators when `administratorsOwn` (an elevated token may give it them; where the
+// system would make the user the owner, that user could open the list to themselves); false with
+// the step recorded, the system error captured (ERROR_ALREADY_EXISTS when something of that name
+// is there already, which is never taken over).
+bool CreateAdminOnlyDirectory(const char* path, bool administratorsOwn);

@@ -6,6 +6,7 @@
 
 #include "fs/lookup.h"
 #include "fs/shell.h"
+#include "text/convert.h"
 #include "text/format.h"
 #include "text/msgbox.h"
 #include "text/paths.h"
@@ -252,4 +253,18 @@ bool DeleteTree(const char* directory)
     if (length > 0)
         path[length - 1] = '\0';
     return RemoveDirReported(path);
+}
+
+bool DeleteWideFileReported(const wchar_t* name)
+{
+    char shown[pathCapacity];
+    WideToAnsi(shown, name, pathCapacity);
+    ShowStep("Lösche %s ...", shown);
+    if (DeleteFileW(name))
+        return true;
+    CaptureLastError();
+    if (errorCode == ERROR_FILE_NOT_FOUND || errorCode == ERROR_PATH_NOT_FOUND)
+        return true;
+    ReportDeleteFailure(shown);
+    return false;
 }

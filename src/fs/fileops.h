@@ -18,6 +18,11 @@ bool CopyFileReported(const char* source, const char* target, bool report, bool 
 // captured, and reported when `report`.
 bool DeleteFileReported(const char* name, bool report);
 
+// DeleteFileReported with its report, for a file named in UTF-16, as a name outside the code page
+// must be: the status line and the report show its ANSI form, the status line also for a file
+// that turns out not to be there.
+bool DeleteWideFileReported(const wchar_t* name);
+
 // Files in the system directories. With `native` the file lies in systemDir: under WOW64
 // redirection is off (DisableFsRedirection) for the file calls alone, on while the status line
 // and the report are shown; a redirection that cannot be switched off fails the operation, with

@@ -1,11 +1,9 @@
 #include "fs/shell.h"
 
-#include <ntsecapi.h>
 #include <shlobj.h>
 #include <string.h>
 #include <wchar.h>
 
-#include "fs/access.h"
 #include "fs/lookup.h"
 #include "text/convert.h"
 #include "text/format.h"
@@ -45,24 +43,30 @@ bool EndWithSeparator(char* path)
     return IsPathSeparator(path[strlen(path) - 1]);
 }
 
-// The file-system path of a shell folder. A virtual folder (the drives, the printers) has a
-// location but no path, and counts as not found.
-bool ShellFolderPath(char* path, HWND owner, int csidl)
+// Appends `text` to the wide `path` when the whole still fits a path; false leaves it as it was.
+bool AppendWide(WCHAR* path, const WCHAR* text)
 {
-    path[0] = '\0';
-    IMalloc* allocator = nullptr;
-    if (FAILED(SHGetMalloc(&allocator)))
+    if (wcslen(path) + wcslen(text) >= static_cast<size_t>(pathCapacity))
         return false;
-    bool found = false;
-    LPITEMIDLIST items = nullptr;
-    if (SUCCEEDED(SHGetSpecialFolderLocation(owner, csidl, &items))) {
-        found = SHGetPathFromIDListA(items, path) != FALSE;
-        allocator->Free(items);
-    }
-    allocator->Release();
-    if (!found)
-        path[0] = '\0';
-    return found;
+    wcscat(path, text);
+    return true;
+}
+
+// Makes the wide `path` end in a separator; false when it is empty or there is no room for it.
+bool EndWideWithSeparator(WCHAR* path)
+{
+    const size_t length = wcslen(path);
+    return length > 0 && (path[length - 1] == L'\\' || path[length - 1] == L'/' || AppendWide(path, L"\\"));
+}
+
+// The file-system path of a shell folder, without a final separator. A virtual folder (the
+// drives, the printers) has a location but no path, and counts as not found.
+bool ShellFolderPath(WCHAR* path, HWND owner, int csidl)
+{
+    if (SUCCEEDED(SHGetFolderPathW(owner, csidl, nullptr, SHGFP_TYPE_CURRENT, path)))
+        return true;
+    path[0] = L'\0';
+    return false;
 }
 
 // Saves the link as `name`.LNK in the selected folder, creating the folder when it is missing.
@@ -96,34 +100,6 @@ void FillDirectory(char* directory, DirectoryFunction query)
         directory[0] = '\0';
 }
 
-// `wide` as an ANSI path in `path` (pathCapacity bytes), when that names the same path: a letter
-// the code page lacks would become a look-alike ("Doğan" becomes "Dogan"), naming another folder.
-bool AnsiForm(char* path, const WCHAR* wide)
-{
-    WCHAR back[pathCapacity];
-    return WideToAnsi(path, wide, pathCapacity) > 0 && AnsiToWide(back, path, pathCapacity) > 0 &&
-           wcscmp(back, wide) == 0 && EndWithSeparator(path);
-}
-
-// The long form of `path` (pathCapacity units) in place; left as it is when there is none.
-void MakeLongForm(WCHAR* path)
-{
-    WCHAR longForm[pathCapacity];
-    const DWORD length = GetLongPathNameW(path, longForm, pathCapacity);
-    if (length > 0 && length < static_cast<DWORD>(pathCapacity))
-        wcscpy(path, longForm);
-}
-
-// Ends `path` before its last backslash; the name behind it, or null when there is none.
-const WCHAR* CutLastName(WCHAR* path)
-{
-    WCHAR* separator = wcsrchr(path, L'\\');
-    if (separator == nullptr)
-        return nullptr;
-    *separator = L'\0';
-    return separator + 1;
-}
-
 // Program Files, or the Windows directory's "Programme" where the shell does not know it.
 bool ProgramsRoot(char* path)
 {
@@ -138,17 +114,25 @@ bool ProgramsRoot(char* path)
 
 bool GetSpecialFolder(char* path, int csidl)
 {
-    return ShellFolderPath(path, ownerWindow, csidl);
+    WCHAR wide[pathCapacity];
+    path[0] = '\0';
+    if (!ShellFolderPath(wide, ownerWindow, csidl) || !AnsiDirForm(path, wide))
+        return false;
+    RemovePathSeparator(path);
+    return true;
 }
 
-bool GetShortcutFolder(char* path, HWND owner, LPCSTR folder, bool common)
+bool GetShortcutFolderW(WCHAR* path, HWND owner, LPCSTR folder, bool common)
 {
-    path[0] = '\0';
+    path[0] = L'\0';
     const ULONG_PTR selector = reinterpret_cast<ULONG_PTR>(folder);
     const bool isText = selector >= 256;
+    WCHAR text[pathCapacity] = L"";
+    if (isText && AnsiToWide(text, folder, pathCapacity) == 0)
+        return false;
     bool found;
-    if (isText && folder[0] != '\0' && folder[1] == ':') {
-        found = AppendText(path, folder);
+    if (isText && text[0] != L'\0' && text[1] == L':') {
+        found = AppendWide(path, text);
     } else {
         int csidl = common ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS;
         int fallback = CSIDL_PROGRAMS;
@@ -159,13 +143,20 @@ bool GetShortcutFolder(char* path, HWND owner, LPCSTR folder, bool common)
             csidl = static_cast<int>(selector);
         }
         found = ShellFolderPath(path, owner, csidl) || (common && ShellFolderPath(path, owner, fallback));
-        if (found && isText && folder[0] != '\0')
-            found = EndWithSeparator(path) && AppendText(path, folder);
+        if (found && text[0] != L'\0')
+            found = EndWideWithSeparator(path) && AppendWide(path, text);
     }
-    found = found && EndWithSeparator(path);
+    found = found && EndWideWithSeparator(path);
     if (!found)
-        path[0] = '\0';
+        path[0] = L'\0';
     return found;
+}
+
+bool GetShortcutFolder(char* path, HWND owner, LPCSTR folder, bool common)
+{
+    WCHAR wide[pathCapacity];
+    path[0] = '\0';
+    return GetShortcutFolderW(wide, owner, folder, common) && AnsiDirForm(path, wide);
 }
 
 bool CreateShortcut(HWND owner, const char* target, const char* arguments, LPCSTR folder, const char* name,
@@ -208,11 +199,20 @@ bool CreateShortcut(HWND owner, const char* target, const char* arguments, LPCST
     return saved;
 }
 
+bool GetShortcutPath(WCHAR* path, HWND owner, LPCSTR folder, const char* name, bool common)
+{
+    WCHAR wideName[pathCapacity];
+    if (GetShortcutFolderW(path, owner, folder, common) && AnsiToWide(wideName, name, pathCapacity) > 0 &&
+        AppendWide(path, wideName) && AppendWide(path, L".LNK"))
+        return true;
+    path[0] = L'\0';
+    return false;
+}
+
 bool DeleteShortcut(HWND owner, LPCSTR folder, const char* name, bool common)
 {
-    char path[pathCapacity];
-    return GetShortcutFolder(path, owner, folder, common) && AppendText(path, name) && AppendText(path, ".LNK") &&
-           DeleteFileA(path) != FALSE;
+    WCHAR path[pathCapacity];
+    return GetShortcutPath(path, owner, folder, name, common) && DeleteFileW(path) != FALSE;
 }
 
 void ResolveInstallDirs(const char* productFolder)
@@ -263,84 +263,4 @@ HMODULE LoadSystemDll(const WCHAR* name)
     wcscat(path, L"\\");
     wcscat(path, name);
     return LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-}
-
-bool GetTempDir(char* path)
-{
-    WCHAR wide[pathCapacity];
-    WCHAR shortForm[pathCapacity];
-    const DWORD length = GetTempPathW(pathCapacity, wide);
-    if (length == 0 || length >= static_cast<DWORD>(pathCapacity)) {
-        path[0] = '\0';
-        return false;
-    }
-    if (AnsiForm(path, wide))
-        return true;
-    const DWORD shortLength = GetShortPathNameW(wide, shortForm, pathCapacity);
-    if (shortLength > 0 && shortLength < static_cast<DWORD>(pathCapacity) && AnsiForm(path, shortForm))
-        return true;
-    // The Windows directory, which only administrators may write; not its Temp, where every user
-    // may create files, so that a DLL put there would be loaded by the elevated copy beside it.
-    const UINT windowsLength = GetWindowsDirectoryW(wide, pathCapacity);
-    if (windowsLength > 0 && windowsLength < static_cast<UINT>(pathCapacity) && AnsiForm(path, wide))
-        return true;
-    path[0] = '\0';
-    return false;
-}
-
-HANDLE CreatePrivateDir(char* path, const char* parent, const char* prefix)
-{
-    path[0] = '\0';
-    for (int attempt = 0; attempt < privateNameAttempts; ++attempt) {
-        DWORD random[privateNameDigits / 8];  // eight digits each
-        char candidate[2 * pathCapacity];
-        if (SysFailed(RtlGenRandom(random, sizeof(random)), "RtlGenRandom failed"))
-            return nullptr;
-        FormatInto(candidate, sizeof(candidate), "%s%s%08lX%08lX\\", parent, prefix, random[0], random[1]);
-        // Cut, the name would be another folder's.
-        if (strlen(candidate) >= static_cast<size_t>(pathCapacity)) {
-            SetLastError(ERROR_FILENAME_EXCED_RANGE);
-            CaptureLastError();
-            return nullptr;
-        }
-        if (CreateAdminOnlyDirectory(candidate)) {
-            const HANDLE folder = CreateFileA(candidate, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-            if (folder != INVALID_HANDLE_VALUE) {
-                strcpy(path, candidate);
-                return folder;
-            }
-            CaptureLastError();
-            RemoveDirectoryA(candidate);
-            return nullptr;
-        }
-        if (errorCode != ERROR_ALREADY_EXISTS)
-            return nullptr;
-    }
-    return nullptr;
-}
-
-bool InPrivateDir(WCHAR* file, const char* parent, const char* prefix)
-{
-    WCHAR folder[pathCapacity];
-    WCHAR widePrefix[pathCapacity];
-    WCHAR directory[pathCapacity];
-    if (AnsiToWide(folder, parent, pathCapacity) == 0 || AnsiToWide(widePrefix, prefix, pathCapacity) == 0)
-        return false;
-    // The loader may name the program by the long form of the short path it was started with.
-    MakeLongForm(file);
-    MakeLongForm(folder);
-    wcscpy(directory, file);
-    // Off go the file's name and then its folder's, which is kept: what is left is the folder
-    // above, without its final backslash, as `parent` is made below.
-    const WCHAR* name = CutLastName(directory) != nullptr ? CutLastName(directory) : nullptr;
-    if (name == nullptr)
-        return false;
-    const size_t folderLength = wcslen(folder);
-    if (folderLength > 0 && folder[folderLength - 1] == L'\\')
-        folder[folderLength - 1] = L'\0';
-    const size_t prefixLength = wcslen(widePrefix);
-    return wcslen(name) == prefixLength + privateNameDigits && _wcsnicmp(name, widePrefix, prefixLength) == 0 &&
-           wcsspn(name + prefixLength, L"0123456789ABCDEFabcdef") == static_cast<size_t>(privateNameDigits) &&
-           SameTextNoCaseW(directory, folder);
 }

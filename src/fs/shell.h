@@ -8,9 +8,12 @@
 // 64-bit one. Nothing here shows a message or the status line: every operation reports by its
 // result alone.
 //
-// Paths are ANSI texts of fewer than pathCapacity bytes. A path composed here that would not fit
-// (a folder with its final backslash, a folder plus the shortcut's name and ".LNK", Program
-// Files plus the product folder) is refused, never cut into another path.
+// The shell names its folders in UTF-16; the wide operations keep them so. The ANSI ones give a
+// folder only when its ANSI form names the same folder: outside the code page a letter would
+// become a look-alike ("Doğan" becomes "Dogan"), another user's folder. Paths are texts of fewer
+// than pathCapacity units. A path composed here that would not fit (a folder with its final
+// backslash, a folder plus the shortcut's name and ".LNK", Program Files plus the product
+// folder) is refused, never cut into another path.
 //
 // Shortcut folder selector (`folder`), read in this order:
 //   null                         the desktop: CSIDL_DESKTOPDIRECTORY, or with `common`
@@ -39,9 +42,14 @@ extern PVOID savedRedirection;             // what DisableFsRedirection was hand
 // by ownerWindow. False, with `path` empty, when the shell cannot name it as a file-system path.
 bool GetSpecialFolder(char* path, int csidl);
 
-// The folder a shortcut selector names, into `path` (pathCapacity bytes) with a final backslash.
+// The folder a shortcut selector names, into `path` (pathCapacity units) with a final backslash.
 // False, with `path` empty, when the shell cannot name it or it does not fit.
+bool GetShortcutFolderW(WCHAR* path, HWND owner, LPCSTR folder, bool common);
 bool GetShortcutFolder(char* path, HWND owner, LPCSTR folder, bool common);
+
+// The path of the shortcut `name`.LNK in the selected folder, into `path` (pathCapacity units).
+// False, with `path` empty, when the folder cannot be named or the path does not fit.
+bool GetShortcutPath(WCHAR* path, HWND owner, LPCSTR folder, const char* name, bool common);
 
 // Saves a shortcut `name`.LNK to `target` in the selected folder, creating that folder when it
 // is missing with the access list it inherits (no grant). Null `arguments`, `workingDir` and
@@ -74,27 +82,3 @@ void RevertFsRedirection();
 // be loaded. A WOW64 process needs redirection on to reach its own 32-bit system directory. Null
 // when it is not there; the caller frees it with FreeLibrary.
 HMODULE LoadSystemDll(const WCHAR* name);
-
-// The user's temporary directory with a final backslash, as a path the ANSI file calls open,
-// into `path` (pathCapacity bytes): its ANSI form when that names it, else its short (8.3) form
-// when that does, else the Windows directory, which only administrators may write. False, with
-// `path` empty, when the system names no temporary directory or none of them can be named.
-bool GetTempDir(char* path);
-
-// Digits of the random part of a private folder's name, and how many names are tried.
-const int privateNameDigits = 16;
-const int privateNameAttempts = 8;
-
-// Creates a new folder directly in `parent` (ending in a backslash), named `prefix` and
-// privateNameDigits random hexadecimal digits, that nobody could name beforehand, with the
-// access list of CreateAdminOnlyDirectory; never one that exists already. Its path with a final
-// backslash goes into `path` (pathCapacity bytes). Returns a handle that shares no deletion:
-// until it is closed nobody can rename or remove the folder. Null, with `path` empty and the
-// system error captured, when no folder can be created.
-HANDLE CreatePrivateDir(char* path, const char* parent, const char* prefix);
-
-// True when the file `file` lies directly in a folder named as CreatePrivateDir names them
-// (`prefix` and the digits, in any letter case) directly in `parent` (ending in a backslash),
-// whichever long or short form names either. `file` (pathCapacity units) is turned into its
-// long form.
-bool InPrivateDir(WCHAR* file, const char* parent, const char* prefix);

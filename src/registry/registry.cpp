@@ -8,6 +8,7 @@ char regKeyName[regNameCapacity];
 char regValueName[regNameCapacity];
 char regValueData[regDataCapacity + 1];
 LONG regStatus;
+REGSAM regView;
 int regFailingWrite;
 
 namespace {
@@ -21,7 +22,7 @@ bool WriteRefused()
 HKEY OpenKey(HKEY parent, const char* path, REGSAM access)
 {
     HKEY key = nullptr;
-    regStatus = RegOpenKeyExA(parent, path, 0, access, &key);
+    regStatus = RegOpenKeyExA(parent, path, 0, access | regView, &key);
     return regStatus == ERROR_SUCCESS ? key : nullptr;
 }
 
@@ -39,8 +40,8 @@ HKEY CreateKey(HKEY parent, const char* path, const char* defaultText)
     HKEY key = nullptr;
     char noClass[] = "";
     regStatus = WriteRefused() ? ERROR_ACCESS_DENIED
-                               : RegCreateKeyExA(parent, path, 0, noClass, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                                                 nullptr, &key, nullptr);
+                               : RegCreateKeyExA(parent, path, 0, noClass, REG_OPTION_NON_VOLATILE,
+                                                 KEY_ALL_ACCESS | regView, nullptr, &key, nullptr);
     if (regStatus != ERROR_SUCCESS)
         return nullptr;
     if (defaultText != nullptr)
@@ -127,7 +128,7 @@ bool DeleteKeyTree(HKEY parent, const char* name)
     }
     RegCloseKey(key);
     // Callers take false as "still there" and warn: so must a key that refused to go.
-    if (WriteRefused() || RegDeleteKeyA(parent, name) != ERROR_SUCCESS)
+    if (WriteRefused() || RegDeleteKeyExA(parent, name, regView, 0) != ERROR_SUCCESS)
         deleted = false;
     return deleted;
 }

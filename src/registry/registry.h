@@ -19,6 +19,11 @@ extern char regValueData[regDataCapacity + 1];  // its data; one byte more that 
 // or DeleteValue: ERROR_FILE_NOT_FOUND tells a missing key or value from one that was refused.
 extern LONG regStatus;
 
+// The registry view every open, creation and deletion goes to: KEY_WOW64_32KEY or KEY_WOW64_64KEY
+// (32-bit Windows has one view, which both name), or 0 for the process's own. 0 but while an
+// operation that looks into both views runs.
+extern REGSAM regView;
+
 // For tests only: 0 (the program never changes it) leaves every write alone; k > 0 makes the
 // k-th write from now fail without touching the registry, and is 0 from then on. Writes are
 // SetStringValue, CreateKey (also of a key that exists), DeleteValue and each key deletion of

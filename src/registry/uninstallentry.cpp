@@ -24,6 +24,34 @@ bool DeleteValues(HKEY entry)
     return deleted;
 }
 
+// Removes from `list` every entry whose name begins with a non-empty `prefix`, but `entryName`.
+void RemovePrefixed(HKEY list, const char* prefix, const char* entryName)
+{
+    // An empty prefix would match every program's entry: it counts as none.
+    if (prefix == nullptr || prefix[0] == '\0')
+        return;
+    for (int index = CountSubkeys(list) - 1; index >= 0; --index) {
+        if (EnumSubkey(list, index) && StartsWithNoCase(regKeyName, prefix) && !SameTextNoCase(regKeyName, entryName)) {
+            char name[regNameCapacity];
+            CopyText(name, regNameCapacity, regKeyName);
+            DeleteKeyTree(list, name);
+        }
+    }
+}
+
+// Removes the entry, and those of the prefix, from the list in regView; true when it is not there.
+bool RemoveEntry(const char* entryName, const char* prefix)
+{
+    const HKEY list = OpenKeyWrite(HKEY_LOCAL_MACHINE, uninstallListPath);
+    if (list == nullptr)
+        return regStatus == ERROR_FILE_NOT_FOUND;
+    RemovePrefixed(list, prefix, entryName);
+    // An old entry that stays would list a program with its old command.
+    const bool gone = DeleteKeyTree(list, entryName) || Missing(list, entryName);
+    RegCloseKey(list);
+    return gone;
+}
+
 }
 
 bool SetUninstallEntry(const char* entryName, const char* uninstallCommand, const char* displayName,
@@ -34,27 +62,21 @@ bool SetUninstallEntry(const char* entryName, const char* uninstallCommand, cons
     // An empty name would open the list itself.
     if (entryName[0] == '\0')
         return false;
+    // A 32-bit installer writes the entry in the 32-bit view, another build of it in the 64-bit
+    // one: it goes from whichever holds it.
+    if (uninstallCommand == nullptr) {
+        regView = KEY_WOW64_32KEY;
+        const bool gone = RemoveEntry(entryName, removalPrefix);
+        regView = KEY_WOW64_64KEY;
+        const bool goneToo = RemoveEntry(entryName, removalPrefix);
+        regView = 0;
+        return gone && goneToo;
+    }
     const HKEY list = CreateKey(HKEY_LOCAL_MACHINE, uninstallListPath, nullptr);
     if (list == nullptr)
         return false;
-    // An empty prefix would match every program's entry: it counts as none. The entry itself is
-    // left to what follows, so that a rewrite does not lose it first.
-    if (removalPrefix != nullptr && removalPrefix[0] != '\0') {
-        for (int index = CountSubkeys(list) - 1; index >= 0; --index) {
-            if (EnumSubkey(list, index) && StartsWithNoCase(regKeyName, removalPrefix) &&
-                !SameTextNoCase(regKeyName, entryName)) {
-                char name[regNameCapacity];
-                CopyText(name, regNameCapacity, regKeyName);
-                DeleteKeyTree(list, name);
-            }
-        }
-    }
-    if (uninstallCommand == nullptr) {
-        // An old entry that stays would list a program with its old command.
-        const bool gone = DeleteKeyTree(list, entryName) || Missing(list, entryName);
-        RegCloseKey(list);
-        return gone;
-    }
+    // The entry itself is left to what follows, so that a rewrite does not lose it first.
+    RemovePrefixed(list, removalPrefix, entryName);
     // Rewritten in place: an entry that cannot be opened keeps what it had.
     const HKEY entry = CreateKey(list, entryName, nullptr);
     if (entry == nullptr) {

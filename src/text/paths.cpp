@@ -1,6 +1,7 @@
 #include "text/paths.h"
 
 #include <string.h>
+#include <wchar.h>
 
 #include "text/convert.h"
 
@@ -38,4 +39,14 @@ bool ComposePath(char* path, const char* directory, const char* name)
     const int length = CopyText(path, 2 * pathCapacity, directory);
     CopyText(path + length, 2 * pathCapacity - length, name);
     return strlen(path) < static_cast<size_t>(pathCapacity);
+}
+
+bool AnsiDirForm(char* path, const WCHAR* wide)
+{
+    WCHAR back[pathCapacity];
+    if (WideToAnsi(path, wide, pathCapacity) > 0 && AnsiToWide(back, path, pathCapacity) > 0 &&
+        wcscmp(back, wide) == 0 && IsPathSeparator(AddPathSeparator(path)[strlen(path) - 1]))
+        return true;
+    path[0] = '\0';
+    return false;
 }

@@ -20,3 +20,8 @@ bool IsPathSeparator(char c);
 // `directory` immediately followed by `name` in `path`, a buffer of 2 * pathCapacity bytes, so
 // that even a path too long to use can still be shown whole. True when it fits pathCapacity.
 bool ComposePath(char* path, const char* directory, const char* name);
+
+// The UTF-16 directory path `wide` as an ANSI path with a final separator in `path`
+// (pathCapacity bytes), only when that names the same path: a letter the code page lacks would
+// become a look-alike ("Doğan" becomes "Dogan"), naming another folder. False leaves `path` empty.
+bool AnsiDirForm(char* path, const WCHAR* wide);

@@ -4,6 +4,7 @@
 #include <wchar.h>
 
 #include "fs/fileops.h"
+#include "fs/privatedir.h"
 #include "fs/shell.h"
 #include "kblayout/layouts.h"
 #include "shell/environment.h"
@@ -64,7 +65,7 @@ bool CheckInvocation()
     char tempDir[MAX_PATH] = {};
     char modulePath[MAX_PATH] = {};
     WCHAR running[pathCapacity] = {};
-    const bool tempKnown = GetTempDir(tempDir);
+    const bool tempKnown = GetPrivateParent(tempDir);
     const DWORD moduleLength = GetModuleFileNameA(appInstance, modulePath, MAX_PATH);
     const DWORD wideLength = GetModuleFileNameW(appInstance, running, pathCapacity);
     // Without both paths there is no telling where the copy would go or what it would copy.

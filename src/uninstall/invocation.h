@@ -1,13 +1,14 @@
-// The invocation check: the layout key the uninstaller was started with, and the move to the
-// temporary directory.
+// The invocation check: the layout key the uninstaller was started with, and the move to a
+// private folder.
 //
 // The installed uninstaller cannot delete its own file or folder, so it copies itself as
-// uninstallerCopyName into a new folder of its own in the user's temporary directory, which only
-// administrators may change (CreatePrivateDir), starts the copy there with the same key and in that
-// folder, and ends; the copy does the work. A temporary directory that the ANSI calls cannot name
-// is reached by its short form, or replaced by the Windows directory (GetTempDir). The copy
-// recognises itself by running from such a folder directly in that same directory; a program
-// started from anywhere else is the installed uninstaller.
+// uninstallerCopyName into a new private folder (fs/privatedir.h: elevated, in the Windows
+// directory's Temp, never where the user's environment points), holds that folder open, starts
+// the copy there with the same key and in that folder, and ends; the copy does the work. The copy
+// recognises itself by running from a private folder directly in that same place, owned as a
+// private folder must be; a program started from anywhere else, or from a folder of that name a
+// user made, is an installed uninstaller. A copy is started only where it will know itself, so
+// that no disagreement can start copy after copy.
 #pragma once
 
 #include <windows.h>
@@ -18,6 +19,6 @@
 // with a warning, leaving no folder behind). Always sets centerWindow.
 bool CheckInvocation();
 
-// In the copy, schedules its file and then its folder for deletion at the next restart: a
-// running program cannot delete itself. Elsewhere, and on a second call, nothing.
+// In a recognised copy, schedules its file and then its folder for deletion at the next restart:
+// a running program cannot delete itself. Elsewhere, and on a second call, nothing.
 void ScheduleCopyRemoval();

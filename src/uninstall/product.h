@@ -6,7 +6,6 @@ inline const char driverDllBaseName[] = "Pelmoradrv";
 inline const char driverDllFileName[] = "Pelmoradrv.DLL";
 inline const char uninstallEntryName[] = "Tastaturbelegung Pelmora AltGrLinks (V3.04)";
 inline const char chartBaseName[] = "Tastaturbelegung Pelmora Schaubild";  // the desktop shortcut
-inline const char chartShortcutFileName[] = "Tastaturbelegung Pelmora Schaubild.LNK";  // its file
 inline const char chartPdfFileName[] = "Tastaturbelegung Pelmora Schaubild.pdf";
 inline const char chartIconFileName[] = "Tastaturbelegung Pelmora Schaubild.ico";
 inline const char uninstallerCopyName[] = "Uninstall_Pelmoradrv.exe";

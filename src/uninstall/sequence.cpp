@@ -113,6 +113,12 @@ void RemoveCatalogueKey()
     RegCloseKey(catalogue);
 }
 
+void WarnHelperFileLeft(const char* path)
+{
+    MsgInfo("Warnung bei Deinstallation von %s:\nFolgende Hilfsdatei konnte nicht gelöscht werden:\n  %s",
+            driverDisplayName, path);
+}
+
 // Deletes `name` in `directory` (ending in a separator), warning when it stays; a file that is
 // not there is passed over.
 void DeleteHelperFile(const char* directory, const char* name)
@@ -122,17 +128,21 @@ void DeleteHelperFile(const char* directory, const char* name)
     if (fits && !FileExists(path, nullptr, &sharedFindData))
         return;
     if (!fits || !DeleteFileReported(path, true))
-        MsgInfo("Warnung bei Deinstallation von %s:\nFolgende Hilfsdatei konnte nicht gelöscht werden:\n  %s",
-                driverDisplayName, path);
+        WarnHelperFileLeft(path);
 }
 
-// The chart's shortcut on the user's desktop. One the user deleted already is no loss; one that
-// stays (read-only, say) is a helper file left behind.
+// The chart's shortcut on the user's desktop, named as the shell names it: a desktop folder
+// outside the code page has an ANSI look-alike, which may be another user's. One the user deleted
+// already is no loss; one that stays (read-only, say) is a helper file left behind.
 void RemoveShortcut()
 {
-    char desktop[pathCapacity];
-    if (chartBaseName[0] != '\0' && GetShortcutFolder(desktop, mainWindow, nullptr, false))
-        DeleteHelperFile(desktop, chartShortcutFileName);
+    WCHAR shortcut[pathCapacity];
+    char shown[pathCapacity];
+    if (chartBaseName[0] != '\0' && GetShortcutPath(shortcut, mainWindow, nullptr, chartBaseName, false) &&
+        !DeleteWideFileReported(shortcut)) {
+        WideToAnsi(shown, shortcut, pathCapacity);
+        WarnHelperFileLeft(shown);
+    }
 }
 
 void RemoveProductFolder()

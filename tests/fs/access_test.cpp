@@ -74,11 +74,11 @@ TEST(BuildAdminOnlyDescriptor, LetsOnlySystemAndAdministratorsWrite)
     const std::string directory = FreshDirectory("admin-only");
     handedAccess.clear();
     securityHook = KeepHandedAccess;
-    EXPECT_TRUE(CreateAdminOnlyDirectory((directory + "neu").c_str())) << errorMessage;
+    EXPECT_TRUE(CreateAdminOnlyDirectory((directory + "neu").c_str(), true)) << errorMessage;
     ASSERT_FALSE(handedAccess.empty());
-    EXPECT_EQ(0u, handedAccess[0].find(directory + "neu: D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;OW)"))
+    EXPECT_EQ(0u, handedAccess[0].find(directory + "neu: O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;OW)"))
         << handedAccess[0];
-    EXPECT_FALSE(CreateAdminOnlyDirectory((directory + "neu").c_str()));
+    EXPECT_FALSE(CreateAdminOnlyDirectory((directory + "neu").c_str(), false));
     EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), errorCode);
     RemoveDirectoryTree(directory);
 }

@@ -103,39 +103,4 @@ TEST(Shortcut, IsSavedInTheSelectedFolderWithEveryFieldOrNotAtAll)
                 RemoveDirectoryA((commonPrograms + "Pelmora Prüfung").c_str()));
 }
 
-// Each private folder is new and cannot be swapped while held; a file knows it in any form and case.
-TEST(PrivateDir, IsNewHeldAndKnownOnlyWhereMade)
-{
-    const std::string parent = FreshDirectory("private-dir");
-    char first[pathCapacity];
-    char second[pathCapacity];
-    const HANDLE hold = CreatePrivateDir(first, parent.c_str(), "Pelmora-");
-    const HANDLE other = CreatePrivateDir(second, parent.c_str(), "Pelmora-");
-    ASSERT_TRUE(hold != nullptr && other != nullptr) << sysErrorText;
-    CloseHandle(other);
-    EXPECT_STRNE(first, second);
-    const std::string folder = std::string(first).substr(0, strlen(first) - 1);
-    EXPECT_FALSE(MoveFileA(folder.c_str(), (parent + "weg").c_str()));
-    CloseHandle(hold);
-    ASSERT_TRUE(MakeFile(folder + "\\Uninstall_Pelmoradrv.exe", 1));
-    char shortForm[pathCapacity];
-    ASSERT_NE(0u, GetShortPathNameA((folder + "\\Uninstall_Pelmoradrv.exe").c_str(), shortForm, pathCapacity));
-    const std::string name = folder.substr(parent.size());
-    const std::pair<std::string, bool> cases[] = {
-        {shortForm, true},
-        {parent + "unten\\" + name + "\\x.exe", false},
-        {folder.substr(0, folder.size() - 1) + "\\x.exe", false},
-        {parent + "Pelmora-0123456789ABCDEG\\x.exe", false},
-        {folder + "\\unten\\x.exe", false},
-    };
-    std::string upper = parent;
-    CharUpperBuffA(&upper[0], upper.size());
-    for (const auto& c : cases) {
-        WCHAR file[pathCapacity];
-        MultiByteToWideChar(CP_ACP, 0, c.first.c_str(), -1, file, pathCapacity);
-        EXPECT_EQ(c.second, InPrivateDir(file, upper.c_str(), "PELMORA-")) << c.first;
-    }
-    RemoveDirectoryTree(parent);
-}
-
 }

@@ -12,6 +12,8 @@
 TEST(RegistryTest, UninstallEntryIsWrittenWholeOrSaysSo)
 {
     OpenRegistrySandbox();
+    // A 32-bit registry view of its own, as on 64-bit Windows.
+    WriteRegistryValues(HKEY_LOCAL_MACHINE, "SOFTWARE\\Wow6432Node", {});
     const std::string list = std::string(uninstallListPath) + "\\";
     const std::string entry = list + "Pelmora";
     const RegistryValues old = {{"", "alt"}}, none = {{"<missing>", ""}};
@@ -39,11 +41,17 @@ TEST(RegistryTest, UninstallEntryIsWrittenWholeOrSaysSo)
             refused = -1;
         }
     }
-    regFailingWrite = 2;  // the entry's deletion, after the list's key
-    EXPECT_FALSE(SetUninstallEntry("Pelmora", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                   nullptr, nullptr));
-    regFailingWrite = 0;
-    EXPECT_EQ(full, ReadRegistryValues(HKEY_LOCAL_MACHINE, entry)) << "a refused removal leaves the entry whole";
+    // It goes from both registry views, the 32-bit one first; one that stays in either is a failure.
+    for (int refused : {0, 1, 2}) {
+        for (const REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY})
+            WriteRegistryValues(HKEY_LOCAL_MACHINE, entry, old, view);
+        regFailingWrite = refused;
+        EXPECT_EQ(refused == 0, SetUninstallEntry("Pelmora", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                                  nullptr, nullptr, nullptr, nullptr)) << refused;
+        regFailingWrite = 0;
+        EXPECT_EQ(refused == 1, RegistryKeyExists(HKEY_LOCAL_MACHINE, entry, KEY_WOW64_32KEY)) << refused;
+        EXPECT_EQ(refused == 2, RegistryKeyExists(HKEY_LOCAL_MACHINE, entry, KEY_WOW64_64KEY)) << refused;
+    }
     for (const char* other : {"PELMORA alt", "Pelmora 2", "Anderes Pelmora", "Pelmor"})
         WriteRegistryValues(HKEY_LOCAL_MACHINE, list + other, {{"DisplayName", other}});
     EXPECT_TRUE(SetUninstallEntry("Pelmora", "u.exe", nullptr, "pelmora", nullptr, nullptr, nullptr, nullptr, nullptr,

@@ -1,9 +1,9 @@
 #include "uninstall/sequence.h"
 
 #include <shlobj.h>
-#include <sddl.h>
 
 #include <gtest/gtest.h>
+#include <sddl.h>
 #include <string.h>
 
 #include <algorithm>
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "fs/fileops.h"
+#include "fs/privatedir.h"
 #include "fs/shell.h"
 #include "kblayout/layouts.h"
 #include "registry/hives.h"
@@ -166,6 +167,7 @@ protected:
         dll = std::string(systemDir) + driverDllFileName;
         wow64Dll = std::string(wow64SystemDir) + driverDllFileName;
         shortcut = std::string(desktop) + "\\Tastaturbelegung Pelmora Schaubild.LNK";
+        desktopShortcut = std::wstring(shortcut.begin(), shortcut.end());
         otherFile = std::string(desktop) + "\\Notizen.txt";
         for (const std::string& file : {dll, wow64Dll, shortcut, otherFile, Helper(uninstallerCopyName),
                                         Helper(chartPdfFileName), Helper(chartIconFileName)})
@@ -277,7 +279,7 @@ protected:
                            ReadRegistryValues(HKEY_CURRENT_USER, substitutesPath).count("d0010407") == 0},
             {"languages ", std::none_of(languages.begin(), languages.end(), ProductValue)},
             {"layout ", !RegistryKeyExists(HKEY_LOCAL_MACHINE, catalogue + product)},
-            {"shortcut ", !PathExists(shortcut)},
+            {"shortcut ", GetFileAttributesW(desktopShortcut.c_str()) == INVALID_FILE_ATTRIBUTES},
             {"folder ", !PathExists(productDir)},
             {"entry ", !RegistryKeyExists(HKEY_LOCAL_MACHINE, uninstallList + uninstallEntryName)},
             {"wow64-dll ", !PathExists(wow64Dll)},
@@ -315,6 +317,7 @@ protected:
     }
 
     std::string base, dll, wow64Dll, shortcut, otherFile, pendingDeletion, calls;
+    std::wstring desktopShortcut;
     std::wstring pendingBefore;
     RegistryValues languagesBefore, keptPreload;
     HANDLE holder = nullptr;
@@ -385,6 +388,19 @@ TEST_F(SequenceTest, EachAnswerAndEachFailureEndsAsItShould)
              RefuseScheduling();
          },
          {IDYES}, DllInUse(dll, "5:\n*"), ""},
+        {"a desktop outside the code page, beside its look-alike",
+         [this] {
+             const std::wstring desktop = std::wstring(base.begin(), base.end()) + L"Do\u011Fan";
+             ASSERT_TRUE(CreateDirectoryW(desktop.c_str(), nullptr) && CreateDirectoryA((base + "Dogan").c_str(), nullptr));
+             ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_CURRENT_USER,
+                                                      L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+                                                      L"Desktop", REG_SZ, desktop.c_str(), 2 * desktop.size() + 2));
+             desktopShortcut = desktop + L"\\Tastaturbelegung Pelmora Schaubild.LNK";
+             CloseHandle(CreateFileW(desktopShortcut.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+             otherFile = base + "Dogan\\Tastaturbelegung Pelmora Schaubild.LNK";
+             ASSERT_TRUE(MakeFile(otherFile, 1));
+         },
+         {IDYES}, {confirmation, finalReport}, removed},
         // Outside WOW64 the switch-off fails: the native DLL cannot be told from the 32-bit one.
         {"the default layout, and the WOW64 copy",
          [] {
@@ -465,10 +481,10 @@ TEST_F(SequenceTest, UnderWow64TheNativeDllDecides)
             ASSERT_TRUE((!native || MakeFile(dll, 100)) && MakeFile(wow64Dll, 100));
             if (use == 'h')
                 Hold(dll);
-            if (use == 'm') {
+            if (use == 'm')
                 Map(dll);
+            if (use == 'm' || use == 'w')
                 Map(wow64Dll);
-            }
             const std::string folder = productDir;
             isWow64 = true;
             ResolveInstallDirs(productFolderName);
@@ -481,31 +497,75 @@ TEST_F(SequenceTest, UnderWow64TheNativeDllDecides)
          removed.substr(4) + "wow64-dll ", "", "\\??\\" + shownDll + "\n"},
         {"both mapped", real(true, 'm'), {IDYES}, {confirmation, atRestart}, removed + "wow64-dll ", "",
          "\\??\\" + shownDll + ".1.del\n\\??\\C:\\windows\\syswow64\\Pelmoradrv.DLL.1.del\n"},
+        {"the 32-bit copy mapped", real(true, 'w'), {IDYES}, {confirmation, atRestart}, removed + "wow64-dll ", "",
+         "\\??\\C:\\windows\\syswow64\\Pelmoradrv.DLL.1.del\n"},
         {"native missing", real(false, ' '), {IDYES, IDNO}, {confirmation, MissingDll(shownDll)}, "dll "},
     });
 }
 
 
-// The installed uninstaller whose copy cannot start says so and leaves no folder behind. A DLL
-// stands in for the program: it copies well and cannot be started.
-TEST_F(SequenceTest, ACopyThatCannotStartLeavesNothingBehind)
+// The copy knows itself, and leaves itself for the restart, only in a folder of its own in the
+// Windows directory's Temp that an administrator owns. Elsewhere the program relocates: a copy
+// that cannot start (a DLL stands in for the program) or a folder swapped before it is opened
+// starts nothing and leaves no folder behind.
+TEST_F(SequenceTest, TheCopyKnowsItselfOnlyInItsOwnFolder)
 {
-    const std::string temp = base + "temp\\";
-    char savedTmp[MAX_PATH] = "";
-    ASSERT_TRUE(CreateDirectoryA(temp.c_str(), nullptr) && GetEnvironmentVariableA("TMP", savedTmp, MAX_PATH) > 0);
-    SetEnvironmentVariableA("TMP", temp.c_str());
-    const HINSTANCE savedInstance = std::exchange(appInstance, GetModuleHandleA("kernel32.dll"));
-    argCount = 1;
-    strcpy(argTable[0], "d0010407");
-    EXPECT_FALSE(CheckInvocation());
-    SetEnvironmentVariableA("TMP", savedTmp);
+    const std::string temp = "C:\\windows\\Temp\\";
+    const std::string own = temp + "Pelmora-0123456789ABCDEF\\";
+    const std::string module = own + "recordinput.dll";
+    ASSERT_TRUE(CreateDirectoryA(own.c_str(), nullptr) &&
+                CopyFileA(BuiltProgramPath("recordinput.dll").c_str(), module.c_str(), FALSE));
+    const HINSTANCE inOwn = LoadLibraryExA(module.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+    const HINSTANCE savedInstance = appInstance;
+    const Boxes noFolder = {"T:Im folgenden Verzeichnis kann kein Unterverzeichnis angelegt werden:\n" + temp + "*",
+                            "W:Deinstallationsprogramm kann nicht in ein temporäres Verzeichnis kopiert werden*"};
+    const struct {
+        HINSTANCE program;
+        const char* owner;  // of every folder, as the system would report it
+        void (*swap)(const char* path);
+        Boxes boxes;
+    } cases[] = {
+        {inOwn, nullptr, nullptr, {}},
+        {inOwn, "S-1-5-21-1-2-3-1001", nullptr, noFolder},
+        {GetModuleHandleA("kernel32.dll"), nullptr, nullptr,
+         {"W:Folgender Programmstart konnte nicht durchgeführt werden:\nDatei: " + temp + "Pelmora-*",
+          "W:Deinstallationsprogramm kann Kopie im temporären Verzeichnis nicht starten*"}},
+        {GetModuleHandleA("kernel32.dll"), nullptr,
+         [](const char* path) { RemoveDirectoryA(path) && MakeFile(std::string(path, strlen(path) - 1), 1); },
+         noFolder},
+    };
+    for (const auto& c : cases) {
+        PSID owner = nullptr;
+        ASSERT_TRUE(c.owner == nullptr || ConvertStringSidToSidA(c.owner, &owner));
+        testFolderOwner = owner;
+        testFolderMade = c.swap;
+        appInstance = c.program;
+        argCount = 1;
+        strcpy(argTable[0], "d0010407");
+        EXPECT_EQ(c.boxes.empty(), CheckInvocation());
+        ScheduleCopyRemoval();
+        testFolderOwner = nullptr;
+        testFolderMade = nullptr;
+        LocalFree(owner);
+        ExpectBoxes(c.boxes, module);
+        // No folder but the test's own; what a swap left goes.
+        int folders = 0;
+        WIN32_FIND_DATAA found;
+        const HANDLE search = FindFirstFileA((temp + "Pelmora-*").c_str(), &found);
+        for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) {
+            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !DeleteFileA((temp + found.cFileName).c_str()))
+                ++folders;
+        }
+        FindClose(search);
+        EXPECT_EQ(1, folders);
+        TearDown();
+        const std::string restart = "\\??\\" + module + "\n\\??\\" + own.substr(0, own.size() - 1) + "\n";
+        EXPECT_EQ(0, _stricmp((c.boxes.empty() ? restart : "").c_str(), pendingDeletion.c_str())) << pendingDeletion;
+        SetUp();
+    }
     appInstance = savedInstance;
-    ExpectBoxes({"W:Folgender Programmstart konnte nicht durchgeführt werden:\nDatei: " + temp + "Pelmora-*",
-                 "W:Deinstallationsprogramm kann Kopie im temporären Verzeichnis nicht starten*"}, "");
-    WIN32_FIND_DATAA found;
-    const HANDLE search = FindFirstFileA((temp + "Pelmora-*").c_str(), &found);
-    EXPECT_EQ(INVALID_HANDLE_VALUE, search) << found.cFileName;
-    FindClose(search);
+    FreeLibrary(inOwn);
+    EXPECT_TRUE(DeleteFileA(module.c_str()) && RemoveDirectoryA(own.c_str()));
 }
 
 // Other users: hives loaded below HKEY_USERS under made-up SIDs (they last while the Wine server
