@@ -99,27 +99,28 @@ class GlobalsKeeper : public testing::EmptyTestEventListener {
     std::vector<std::string> saved;
 };
 
-std::string Folder(int csidl)
+}
+
+std::string ShellFolder(int csidl)
 {
     char path[MAX_PATH] = "";
     SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
     return std::string(path) + "\\";
 }
 
+namespace {
+
 // What a run that crashed can leave in the prefix, removed before the first test: the stand-in
 // input.dll in the system directory (the installer would take its branch) and beside the tests,
-// and the shortcuts the tests make. What Wine acts on as it starts (a pending deletion, the display's
+// and the product's shortcut on the desktop. What Wine acts on as it starts (a pending deletion, the display's
 // DPI) the test script puts right before it starts Wine.
 class LeftoverSweeper : public testing::Environment {
     void SetUp() override
     {
-        const std::string desktop = Folder(CSIDL_DESKTOPDIRECTORY);
         for (const std::string& file :
              {std::string("C:\\windows\\system32\\input.dll"), BuiltProgramPath("input.dll"),
-              desktop + "Pelmora Verknüpfung.LNK", desktop + "Tastaturbelegung Pelmora Schaubild.LNK",
-              Folder(CSIDL_PROGRAMS) + "Pelmora.LNK"})
+              ShellFolder(CSIDL_DESKTOPDIRECTORY) + "Tastaturbelegung Pelmora Schaubild.LNK"})
             DeleteFileA(file.c_str());
-        RemoveDirectoryTree(Folder(CSIDL_COMMON_PROGRAMS) + "Pelmora Prüfung");
         testing::UnitTest::GetInstance()->listeners().Append(new GlobalsKeeper);
     }
 };

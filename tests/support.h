@@ -38,6 +38,7 @@ extern std::vector<std::string> handedAccess;
 bool KeepHandedAccess(const char* path, PSECURITY_DESCRIPTOR descriptor);
 
 bool PathExists(const std::string& path);
+std::string ShellFolder(int csidl);  // a shell folder with its final backslash
 std::string FreshDirectory(const char* name);  // empty, in the temporary directory; ends in '\'
 void RemoveDirectoryTree(const std::string& directory);  // read-only entries included
 bool MakeFile(const std::string& path, DWORD size, DWORD attributes = FILE_ATTRIBUTE_NORMAL);

@@ -45,7 +45,6 @@ TEST(BuildGrantDescriptor, KeepsOtherExplicitEntriesThenTheNewOneThenTheInherite
     } cases[] = {
         {"D:AI(A;;FA;;;BA)(D;;FA;;;WD)(A;;FR;;;BU)(A;;FW;;;WD)(A;ID;FA;;;SY)(A;ID;FR;;;WD)(D;;FA;;;WD)", 0,
          "D:ARAI(A;;FA;;;BA)(A;;FR;;;BU)(A;;0xe01300ef;;;WD)(A;ID;FA;;;SY)(A;ID;FR;;;WD)(D;;FA;;;WD) 176"},
-        {"D:(A;;FA;;;SY)", 0, "D:(A;;FA;;;SY)(A;;0xe01300ef;;;WD) 48"},
         {"D:PAI(A;;FA;;;SY)", 1, "D:PARAI(A;;FA;;;SY)(A;OICI;0xe01300ef;;;WD) 48"},
     };
     for (const auto& c : cases)

@@ -102,15 +102,12 @@ TEST_F(FileOpsTest, PathsWithoutTheirSeparatorAndRootsAreRefusedBeforeAnyStep)
     EXPECT_TRUE(DeleteTree("\\\\?\\C:\\pelmora-fileops-tests\\") && !PathExists("C:\\pelmora-fileops-tests"));
 }
 
-// Wine makes no links, so a link is a real entry whose find record carries a junction's attributes.
-TEST_F(FileOpsTest, TreesAreDeletedDepthFirstAndLinksAreNeverEntered)
+// A tree goes with what is in it, but a link in it is never entered. Wine makes no links, so a link
+// is a real entry whose find record carries a junction's attributes.
+TEST_F(FileOpsTest, TreesAreDeletedButLinksAreNeverEntered)
 {
-    ASSERT_TRUE(CreateDirectoryA((directory + "eins").c_str(), nullptr));
-    ASSERT_TRUE(MakeFile(directory + "eins\\fest.txt", 1, FILE_ATTRIBUTE_READONLY));
-    EXPECT_FALSE(DeleteTree(directory.c_str()));
-    SetFileAttributesA((directory + "eins\\fest.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+    ASSERT_TRUE(CreateDirectoryA((directory + "eins").c_str(), nullptr) && MakeFile(directory + "eins\\fest.txt", 1));
     EXPECT_TRUE(DeleteTree(directory.c_str()) && !PathExists(directory));
-    EXPECT_EQ("Lösche Verzeichnis " + directory.substr(0, directory.size() - 1) + " ...", statusText);
 
     const std::string link = FreshDirectory("fileops-tests") + "verweis";
     ASSERT_TRUE(CreateDirectoryA(link.c_str(), nullptr) && MakeFile(link + "\\ziel.txt", 1));
@@ -119,13 +116,7 @@ TEST_F(FileOpsTest, TreesAreDeletedDepthFirstAndLinksAreNeverEntered)
     DescribeFile(&record);
     // Standing in for the junction, the directory is not empty: removing the link itself fails.
     EXPECT_FALSE(DeleteFoundEntry(link.c_str()) || !PathExists(link + "\\ziel.txt"));
-    const std::vector<std::string> expected = {
-        DeleteReport(directory + "eins\\fest.txt", 5),
-        DeleteReport(directory + "eins", 145, "Folgendes Verzeichnis"),
-        DeleteReport(directory.substr(0, directory.size() - 1), 145, "Folgendes Verzeichnis"),
-        DeleteReport(link, 145, "Folgendes Verzeichnis"),
-    };
-    EXPECT_EQ(expected, boxes);
+    EXPECT_EQ(std::vector<std::string>{DeleteReport(link, 145, "Folgendes Verzeichnis")}, boxes);
 }
 
 }

@@ -46,11 +46,9 @@ TEST(PrivateDir, IsNewHeldAndKnownOnlyWhereMade)
     } cases[] = {
         {shortForm, nullptr, true},
         {shortForm, "S-1-5-32-544", true},
-        {shortForm, "S-1-5-18", true},
         {shortForm, "S-1-5-21-1-2-3-1001", false},
         {parent + "unten\\" + name + "\\x.exe", nullptr, false},
         {folder.substr(0, folder.size() - 1) + "\\x.exe", nullptr, false},
-        {parent + "Pelmora-0123456789ABCDEG\\x.exe", nullptr, false},
         {folder + "\\unten\\x.exe", nullptr, false},
     };
     std::string upper = parent;

@@ -14,10 +14,9 @@ namespace {
 const std::string program = BuiltProgramPath("Uninstall_Pelmoradrv.exe");
 
 // Runs `command` with TEMP at `temp`, answers the boxes and waits for the copy; the records. The copy
-// and its new folder in `copyFolder` are left for the restart, after the native DLL when it was
+// and its new folder in the Windows directory's Temp are left for the restart, after the native DLL when it was
 // `held`: deleted here, or Wine would delete them.
-std::string RunUninstaller(const std::string& command, const std::wstring& temp, const std::wstring& copyFolder,
-                           const char* answers, const char* directory, bool held = false)
+std::string RunUninstaller(const std::string& command, const std::wstring& temp, const char* answers, const char* directory, bool held = false)
 {
     const std::wstring before = ReadPendingRenames();
     BoxDriver driver = StartBoxDriver(answers);
@@ -47,7 +46,7 @@ std::string RunUninstaller(const std::string& command, const std::wstring& temp,
     const std::wstring file = copyEntries;
     const std::wstring folder = file.substr(0, file.rfind(L'\\'));
     const std::wstring name = folder.substr(folder.rfind(L'\\') + 1);
-    EXPECT_EQ(0, _wcsicmp((L"\\??\\" + copyFolder + name + L"\\Uninstall_Pelmoradrv.exe").c_str(), copyEntries));
+    EXPECT_EQ(0, _wcsicmp((L"\\??\\C:\\windows\\Temp\\" + name + L"\\Uninstall_Pelmoradrv.exe").c_str(), copyEntries));
     EXPECT_TRUE(name.size() == 24 && name.compare(0, 8, L"Pelmora-") == 0 &&
                 wcsspn(name.c_str() + 8, L"0123456789ABCDEF") == 16)
         << testing::PrintToString(file);
@@ -60,17 +59,14 @@ std::string RunUninstaller(const std::string& command, const std::wstring& temp,
 // The installer sets the product up (the layout in a language list, as Settings adds it); the uninstall
 // entry's command uninstalls it through the copy in real boxes. A first "Nein" leaves everything.
 // With `held` the native DLL is open in this process, as a layout's DLL in use is: it goes at the restart.
-void UninstallWhatTheInstallerInstalled(const std::wstring& temp, const std::wstring& copyFolder, bool cancelFirst,
-                                        bool held)
+void UninstallWhatTheInstallerInstalled(const std::wstring& temp, bool cancelFirst, bool held)
 {
     const bool wow64 = RunsUnderWow64();
     const std::string entry = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tastaturbelegung Pelmora "
                               "AltGrLinks (V3.04)";
     const std::string folder = "C:\\Program Files" + std::string(wow64 ? " (x86)" : "") + "\\Pelmora-Tastatur";
-    char desktop[MAX_PATH];
-    ASSERT_EQ(S_OK, SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, desktop));
     // Under WOW64 this process sees SysWOW64 as System32, and the native one as Sysnative.
-    std::vector<std::string> installed = {folder, std::string(desktop) + "\\Tastaturbelegung Pelmora Schaubild.LNK",
+    std::vector<std::string> installed = {folder, ShellFolder(CSIDL_DESKTOPDIRECTORY) + "Tastaturbelegung Pelmora Schaubild.LNK",
                                           "C:\\windows\\system32\\Pelmoradrv.DLL"};
     // Under WOW64 an entry in the 64-bit view goes as well.
     if (wow64) {
@@ -92,7 +88,7 @@ void UninstallWhatTheInstallerInstalled(const std::wstring& temp, const std::wst
         ASSERT_TRUE(PathExists(path)) << path;
 
     if (cancelFirst) {
-        const std::string records = RunUninstaller(command, temp, copyFolder, "NO OK", nullptr);
+        const std::string records = RunUninstaller(command, temp, "NO OK", nullptr);
         EXPECT_NE(std::string::npos, records.find("text: Deinstallation abgebrochen.\n")) << records;
         for (const std::string& path : installed)
             EXPECT_TRUE(PathExists(path)) << path;
@@ -101,7 +97,7 @@ void UninstallWhatTheInstallerInstalled(const std::wstring& temp, const std::wst
     const HANDLE holder = held ? CreateFileA(nativeDll.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                              OPEN_EXISTING, 0, nullptr)
                                : nullptr;
-    const std::string records = RunUninstaller(command, temp, copyFolder, "YES OK", folder.c_str(), held);
+    const std::string records = RunUninstaller(command, temp, "YES OK", folder.c_str(), held);
     CloseHandle(holder);
     for (const char* box : {"caption: Uninstall_Pelmoradrv\ntext: Soll folgender Tastatur-Treiber deinstalliert werden?"
                             "\\n\\nPelmora AltGrLinks (V3.04)\nbuttons: YES NO\nicon: question\n"
@@ -129,7 +125,7 @@ TEST(Program, UninstallsWhatTheInstallerInstalled)
     // The second time the native DLL is in use: it goes at the restart.
     for (const bool cancelFirst : {true, false}) {
         const std::wstring temp = cancelFirst ? std::wstring(ownTemp) + L"Do\u011Fan-fehlt" : ownTemp;
-        UninstallWhatTheInstallerInstalled(temp, L"C:\\windows\\Temp\\", cancelFirst, !cancelFirst);
+        UninstallWhatTheInstallerInstalled(temp, cancelFirst, !cancelFirst);
     }
 }
 
@@ -151,20 +147,5 @@ TEST(Program, RefusesKeysThatCannotBeTheProducts)
     }
 }
 
-// Windows blurs a program that does not declare that it sizes itself for the DPI; Wine scales none.
-TEST(Program, DeclaresThatItSizesItselfForTheDisplay)
-{
-    ACTCTXA context = {};
-    context.cbSize = sizeof(context);
-    context.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
-    context.lpSource = program.c_str();
-    context.lpResourceName = MAKEINTRESOURCEA(1);  // the manifest a process starts with
-    const HANDLE activation = CreateActCtxA(&context);
-    wchar_t dpiAware[8] = L"";
-    EXPECT_TRUE(QueryActCtxSettingsW(0, activation, L"http://schemas.microsoft.com/SMI/2005/WindowsSettings",
-                                     L"dpiAware", dpiAware, 8, nullptr)) << GetLastError();
-    EXPECT_STREQ(L"true", dpiAware);
-    ReleaseActCtx(activation);
-}
 
 }
