@@ -262,8 +262,7 @@ bool DeleteWideFileReported(const wchar_t* name)
     ShowStep("Lösche %s ...", shown);
     if (DeleteFileW(name))
         return true;
-    CaptureLastError();
-    if (errorCode == ERROR_FILE_NOT_FOUND || errorCode == ERROR_PATH_NOT_FOUND)
+    if (IsAbsent(CaptureLastError()))
         return true;
     ReportDeleteFailure(shown);
     return false;
